@@ -1,0 +1,76 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+
+#include "Dize274/Dize274Internal.h"
+#include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
+
+namespace Dize274 {
+
+namespace {
+
+// Every message goes to standard output. A console that cannot take it ends
+// the run at once and quietly: there is nowhere left to say why.
+void WriteConsole(std::string_view Bytes) {
+    while (!Bytes.empty()) {
+        ssize_t n = ::write(STDOUT_FILENO, Bytes.data(), Bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            EndRun(1);
+        }
+        Bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+std::string LinePrefix() {
+    return "Line " + IntToText(Parser::LineNo);
+}
+
+}  // namespace
+
+void WriteLine(std::string_view Text) {
+    std::string Line;
+    Line.reserve(Text.size() + 2);
+    Line.append(Text);
+    Line.append("\r\n");
+    WriteConsole(Line);
+}
+
+void EndRun(int Code) {
+    AbandonPcb();
+    Halt(Code);
+}
+
+void Warning(std::string_view Msg) {
+    WriteLine(LinePrefix() + " - WARNING: " + std::string(Msg));
+}
+
+void Error(std::string_view Msg) {
+    WriteConsole(LinePrefix() + " - ERROR: ");
+    Fatal(Msg);
+}
+
+void Fatal(std::string_view Msg) {
+    WriteLine(Msg);
+    WriteLine("Fatal error - program halted.");
+    EndRun(1);
+}
+
+void CheckIO(std::string_view FileName) {
+    if (FileIO::IOError()) {
+        Fatal(FileIO::IOErrorMessage(FileName));
+    }
+}
+
+std::string IntToText(std::int64_t N) {
+    char Digits[24];
+    auto [End, Ec] = std::to_chars(Digits, Digits + sizeof Digits, N);
+    (void)Ec;  // 24 characters hold every 64-bit value
+    return std::string(Digits, End);
+}
+
+}  // namespace Dize274

@@ -1,0 +1,86 @@
+// State and calls shared by the files of the Dize274 module. Only
+// src/Dize274/ and the tests include this.
+#ifndef LUMARIND_DIZE274_DIZE274INTERNAL_H
+#define LUMARIND_DIZE274_DIZE274INTERNAL_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Dize274/Dize274.h"
+
+namespace Dize274 {
+
+// ---- Run driver ----
+
+/// The sentinel CfgName holds when no configuration file is used.
+inline constexpr std::string_view kNoConfig = "<none>";
+
+inline std::string GerberName;
+inline std::string PcbName;
+inline std::string CfgName;
+
+void ShowBanner();
+/// Sets the three names from the arguments, or ends the run with the usage line.
+void ProcessCommandLine(const std::vector<std::string>& Args);
+
+// ---- Console ----
+
+/// One console line ending in CR LF; a failed write ends the run (exit code 1).
+void WriteLine(std::string_view Text);
+/// Ends the process: drops an unfinished PCB file, then exits with Code.
+[[noreturn]] void EndRun(int Code);
+/// The one place the process exits; the fuzzers link a substitute.
+[[noreturn]] void Halt(int Code);
+
+// ---- Integer parameters ----
+
+/// Reads the next number into Value, checked against [Min, Max]; Found is
+/// false at the end of the input. Anything but a number ends the run.
+void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found);
+
+// ---- Settings ----
+
+inline constinit std::int32_t XMult = 1000;
+inline constinit std::int32_t XDiv = 25400;
+inline constinit std::int32_t XOffs = 10000;
+inline constinit std::int32_t YMult = 1000;
+inline constinit std::int32_t YDiv = 25400;
+inline constinit std::int32_t YOffs = 10000;
+inline constinit std::int32_t Layer = 10;
+
+inline constexpr int kFirstAperture = 10;
+inline constexpr int kLastAperture = 99;
+/// Indexed by D code; entries below kFirstAperture are unused.
+inline constinit std::int32_t LineWidth[kLastAperture + 1] = {};
+inline constinit std::int32_t PadPattern[kLastAperture + 1] = {};
+
+void InitPatternTable();
+/// (v - o) * m / q, rounded to nearest with halves to even; exact for every
+/// 32-bit v, o, m and every q >= 1.
+std::int64_t ScaleCoordinate(std::int32_t v, std::int32_t o, std::int32_t m, std::int32_t q);
+/// The PCB coordinates of a Gerber point; a result beyond 32 bits ends the run.
+std::int32_t TransformX(std::int32_t x);
+std::int32_t TransformY(std::int32_t y);
+
+// ---- Configuration and Gerber passes ----
+
+void ReadConfig();
+void ReadGerber();
+
+// ---- PCB writer ----
+
+void OpenPcb();
+void MoveTo(std::int32_t x, std::int32_t y);
+void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w);
+void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p);
+void SelectSection(std::uint8_t k);
+void CloseSection();
+void ClosePcb();
+/// Drops an unfinished PCB file: a replaced file stays as it was.
+void AbandonPcb();
+
+}  // namespace Dize274
+
+#endif  // LUMARIND_DIZE274_DIZE274INTERNAL_H

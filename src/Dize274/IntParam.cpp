@@ -1,0 +1,22 @@
+#include "Dize274/Dize274Internal.h"
+#include "Parser/Parser.h"
+
+namespace Dize274 {
+
+void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found) {
+    Found = false;
+    std::uint8_t s = Parser::ScanToken();
+    if (s == Parser::kEndOfInput) {
+        return;  // the caller decides what a missing number means
+    }
+    if (s != Parser::kNumber) {
+        Error("Integer number expected.");
+    }
+    Found = true;
+    if (Parser::NumValue < Min || Parser::NumValue > Max) {
+        Error("Range exceeded (" + IntToText(Min) + " to " + IntToText(Max) + " allowed).");
+    }
+    Value = static_cast<std::int32_t>(Parser::NumValue);
+}
+
+}  // namespace Dize274

@@ -1,0 +1,67 @@
+// File services: the latch of the first I/O error and its texts, the existence
+// test, the file-name helpers, and the few system file calls the other modules
+// make, each of which leaves its result for the latch.
+#ifndef LUMARIND_FILEIO_FILEIO_H
+#define LUMARIND_FILEIO_FILEIO_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace FileIO {
+
+// ---- The I/O error latch ----
+
+/// Takes the pending result into the latch unless it already holds a code (the
+/// first error wins), discards it otherwise; true when a code is latched.
+[[nodiscard]] bool IOError();
+/// Nothing latched and nothing pending afterwards.
+void ClearIOError();
+/// The console text for an error code; only code 2 names the file.
+std::string IOErrorText(std::uint16_t Code, std::string_view FileName);
+/// The text for the latched code, then clears the latch.
+std::string IOErrorMessage(std::string_view FileName);
+/// Whether Name can be opened for reading and writing; never creates it and
+/// leaves nothing latched or pending.
+[[nodiscard]] bool FileExists(const std::string& Name);
+
+/// Records the result of a file operation as the pending result (0: success
+/// leaves any pending code alone, as a successful call clears nothing).
+void SetIOResult(std::uint16_t Code);
+
+enum class Access { Read, Write };
+/// The error code shown for a failed system call on Name: the errno mapping.
+std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name);
+/// Codes for errno values without a text of their own: kErrnoBase + errno.
+constexpr std::uint16_t kErrnoBase = 1000;
+/// Sharing violation: a file that may not be opened as asked.
+constexpr std::uint16_t kSharingViolation = 32;
+
+// ---- File names ----
+
+struct PathParts {
+    std::string Dir;   ///< up to and including the last "/", "\" or ":"
+    std::string File;  ///< the rest
+};
+/// Splits Name at its last directory separator ("/", "\" or ":").
+PathParts SplitPath(std::string_view Name);
+/// Appends Ext when the name part of Name holds no dot at all.
+void DefaultExt(std::string& Name, std::string_view Ext);
+/// Source with its extension (from the first dot of the name part) replaced by Ext.
+std::string ChangeExt(std::string_view Source, std::string_view Ext);
+
+// ---- System file calls (each sets the pending result on failure) ----
+
+/// Opens an existing file for reading; -1 on failure. A directory is refused.
+int OpenRead(const std::string& Name);
+/// Reads up to Size bytes; 0 at the end of the file, and 0 after a failure.
+std::size_t ReadSome(int Fd, const std::string& Name, char* Buf, std::size_t Size);
+/// Writes all Size bytes; false after a failure.
+bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
+/// Closes Fd (ignores -1).
+void CloseFile(int Fd, const std::string& Name, Access How);
+
+}  // namespace FileIO
+
+#endif  // LUMARIND_FILEIO_FILEIO_H

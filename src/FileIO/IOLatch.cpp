@@ -1,0 +1,146 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "FileIO/FileIO.h"
+
+namespace FileIO {
+
+namespace {
+
+std::uint16_t Pending = 0;  // the last failed operation's code, until read
+std::uint16_t IOLatch = 0;  // the first error, until reported or cleared
+
+// Reading the pending result hands it out once.
+std::uint16_t TakePending() {
+    std::uint16_t Code = Pending;
+    Pending = 0;
+    return Code;
+}
+
+}  // namespace
+
+void SetIOResult(std::uint16_t Code) {
+    if (Code != 0) {
+        Pending = Code;
+    }
+}
+
+bool IOError() {
+    if (IOLatch == 0) {
+        IOLatch = TakePending();
+    } else {
+        (void)TakePending();
+    }
+    return IOLatch != 0;
+}
+
+void ClearIOError() {
+    IOLatch = 0;
+    (void)IOError();
+    IOLatch = 0;
+}
+
+std::string IOErrorText(std::uint16_t Code, std::string_view FileName) {
+    switch (Code) {
+        case 0:
+            return "";
+        case 2:
+            return "File " + std::string(FileName) + " not found";
+        case 3:
+            return "Path not found";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied (Read-only, directory full ?)";
+        case 100:
+            return "Unexpected end of file";
+        case 101:
+            return "Disk full";
+        case 150:
+            return "Disk is write-protected";
+        case 151:
+            return "Unknown unit";
+        case 152:
+            return "Drive not ready";
+        case 153:
+            return "Unknown command";
+        case 154:
+            return "CRC error in data";
+        case 157:
+            return "Unknown media type";
+        case 158:
+            return "Sector not found";
+        case 159:
+            return "Printer out of paper";
+        case 160:
+            return "Device write fault";
+        case 161:
+            return "Device read fault";
+        default:
+            return "I/O error (Error code " + std::to_string(Code) + ")";
+    }
+}
+
+std::string IOErrorMessage(std::string_view FileName) {
+    std::string Text = IOErrorText(IOLatch, FileName);
+    ClearIOError();
+    return Text;
+}
+
+bool FileExists(const std::string& Name) {
+    ClearIOError();
+    // Read and write access, as a file that only exists for reading is not ours
+    // to use; O_RDWR also refuses a directory. Never O_CREAT.
+    int Fd = ::open(Name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (Fd < 0) {
+        SetIOResult(CodeForErrno(errno, Access::Read, Name));
+    }
+    if (IOError()) {
+        ClearIOError();
+        return false;
+    }
+    ::close(Fd);
+    ClearIOError();
+    return true;
+}
+
+std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name) {
+    switch (Errno) {
+        case ENOENT: {
+            // "Path not found" when a directory on the way is missing.
+            std::string Dir = Name.substr(0, Name.rfind('/') + 1);
+            if (Dir.empty()) {
+                return 2;
+            }
+            struct stat St;
+            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? 2 : 3;
+        }
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return 3;
+        case EMFILE:
+        case ENFILE:
+            return 4;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return 5;
+        case ETXTBSY:
+        case EBUSY:
+            return kSharingViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return 112;
+        case EIO:
+            return How == Access::Read ? 161 : 160;
+        default:
+            return static_cast<std::uint16_t>(kErrnoBase + (Errno > 0 ? Errno : 0));
+    }
+}
+
+}  // namespace FileIO

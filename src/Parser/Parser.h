@@ -1,0 +1,63 @@
+// Input scanning: one text file at a time, read as lines and characters with a
+// line counter, and a token scanner on it.
+//
+// Lines end at CR (CR LF counts as one end, a lone LF is data); a Ctrl-Z ends
+// the input. Nothing here holds a whole line or a whole token: the input
+// streams through a fixed buffer, so memory stays flat whatever its shape.
+#ifndef LUMARIND_PARSER_PARSER_H
+#define LUMARIND_PARSER_PARSER_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Parser {
+
+/// Scanner status: what the last scan found, or why no character is available.
+enum Status : std::uint8_t {
+    kOther = 0,        ///< another character (in CurChar), or a sign without a digit
+    kName = 1,         ///< a name (its start in TextValue)
+    kNumber = 2,       ///< a number (in NumValue)
+    kPercent = 3,      ///< a percent text (its start in TextValue)
+    kEndOfInput = 4,   ///< no more input
+    kReadFailed = 5,   ///< never left behind: a failed read ends the run
+    kLongLine = 6,     ///< never arises: lines of every length are read whole
+    kOpenPercent = 7,  ///< a percent text not closed on its line
+};
+
+/// The character handed out at the end of the input (and that ends a line).
+constexpr char kCR = '\r';
+
+/// Lines read from the current file since it was opened; 0 before the first.
+extern std::int32_t LineNo;
+/// The status left by the last refill or scan.
+extern std::uint8_t ScanStatus;
+/// The character last fetched by GetChar or examined by ScanToken.
+extern char CurChar;
+/// The value of the last number token. Values beyond 32 bits saturate far
+/// outside every accepted range, so a range check sees them as the overflow
+/// they are.
+extern std::int64_t NumValue;
+/// The first kMaxText characters of the last name or percent text.
+extern std::string TextValue;
+constexpr std::size_t kMaxText = 255;
+
+/// Opens Name for reading and checks the open; the first fetch reads line 1.
+void OpenInput(const std::string& Name);
+/// Closes the input and checks the close.
+void CloseInput();
+/// The next character without taking it; CR at the end of the input.
+char PeekChar();
+/// The next character, taken; CR at the end of the input, again and again.
+char GetChar();
+/// Scans one token and returns the status.
+[[nodiscard]] std::uint8_t ScanToken();
+
+/// The value a number text (optional sign, then digits) stands for, saturated
+/// at +-kNumberLimit; the scanner converts numbers by the same steps.
+std::int64_t NumberValue(std::string_view Text);
+constexpr std::int64_t kNumberLimit = std::int64_t{1} << 40;
+
+}  // namespace Parser
+
+#endif  // LUMARIND_PARSER_PARSER_H

@@ -1,0 +1,33 @@
+#include "TestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+void TempDirTest::SetUp() {
+    Old = std::filesystem::current_path();
+    std::string Template = (std::filesystem::temp_directory_path() / "lumarind-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(Template.data()), nullptr);
+    Dir = Template;
+    std::filesystem::current_path(Dir);
+}
+
+void TempDirTest::TearDown() {
+    std::filesystem::current_path(Old);
+    std::error_code Ignored;
+    std::filesystem::remove_all(Dir, Ignored);
+}
+
+void WriteBytes(const std::string& Name, const std::string& Bytes) {
+    std::ofstream Out(Name, std::ios::binary | std::ios::trunc);
+    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    ASSERT_TRUE(Out.good()) << Name;
+}
+
+std::string ReadBytes(const std::string& Name) {
+    std::ifstream In(Name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+}
