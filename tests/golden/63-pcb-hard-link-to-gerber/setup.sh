@@ -1,0 +1,1 @@
+ln board.gbr copy.PCB

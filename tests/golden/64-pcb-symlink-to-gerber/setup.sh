@@ -1,0 +1,1 @@
+ln -s board.gbr link.PCB
