@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# The conversion benchmark: generates RS-274-D plots of several sizes, converts
+# each with the Release build to /dev/null and to a file, times a read+memchr
+# baseline on the same files in the same run, and prints a table of medians.
+# See bench/README.md.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/release"
+dir=""
+sizes="16 64 256"
+runs=5
+seed=1
+smoke=0
+
+usage() {
+    cat <<'EOF'
+usage: bench/run.sh [--smoke] [--sizes "16 64 256"] [--runs N] [--seed N]
+                    [--build DIR] [--dir DIR]
+  --smoke   one 2 MiB file, one run each, checks only that everything works
+  --sizes   input sizes in MiB (default "16 64 256"; add 1024 and more at will)
+  --runs    timed runs per measurement; the median is reported (default 5)
+  --seed    seed of the generated plots (default 1)
+  --build   the Release build directory (default build/release)
+  --dir     scratch directory for the plots and outputs
+            (default <build>/bench-data; BENCH_DIR in the environment also sets it)
+EOF
+}
+
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --smoke) smoke=1 ;;
+        --sizes) sizes="${2//,/ }"; shift ;;
+        --runs) runs="$2"; shift ;;
+        --seed) seed="$2"; shift ;;
+        --build) build=$(cd "$2" && pwd); shift ;;
+        --dir) dir="$2"; shift ;;
+        -h|--help) usage; exit 0 ;;
+        *) usage >&2; exit 2 ;;
+    esac
+    shift
+done
+if [ "$smoke" = 1 ]; then
+    sizes=2
+    runs=1
+fi
+dir="${dir:-${BENCH_DIR:-$build/bench-data}}"
+
+lumarind="$build/Lumarind"
+gen="$build/bench/GenGerber"
+baseline="$build/bench/Baseline"
+timerun="$build/bench/TimeRun"
+for tool in "$lumarind" "$gen" "$baseline" "$timerun"; do
+    if [ ! -x "$tool" ]; then
+        echo "missing $tool: build first with 'cmake --workflow --preset release'" >&2
+        exit 1
+    fi
+done
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+if [ "$build_type" != Release ]; then
+    echo "warning: $build is a '$build_type' build; the figures mean little" >&2
+fi
+
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+# A bare /dev/null as the PCB name would get ".PCB" appended.
+ln -sfn /dev/null "$dir/null.PCB"
+
+# Makes (once) the plot of $1 bytes at $2, one line if $3 is --one-line; its
+# block counts go to $2.counts. A newer generator makes it again.
+make_plot() {
+    local bytes=$1 file=$2
+    if [ ! -f "$file" ] || [ ! -f "$file.counts" ] || [ "$gen" -nt "$file" ]; then
+        "$gen" "$file" "$bytes" "$seed" ${3:-} > "$file.counts.tmp"
+        mv "$file.counts.tmp" "$file.counts"
+    fi
+}
+
+# Runs "$@" once under the runner; sets wall, rss. A failed run ends the benchmark.
+console="$dir/console.txt"
+time_once() {
+    local result code
+    result=$("$timerun" "$console" "$@")
+    read -r wall rss code <<<"$result"
+    if [ "$code" != 0 ]; then
+        echo "failed with exit status $code: $*" >&2
+        cat "$console" >&2
+        exit 1
+    fi
+}
+
+# Checks a conversion's console and, for a file, its records against the counts.
+check_conversion() {  # $1: plot, $2: PCB file or ""
+    if [ "$(tail -n 1 "$console")" != $'Completed successfully.\r' ]; then
+        echo "conversion of $1 did not complete:" >&2
+        cat "$console" >&2
+        exit 1
+    fi
+    [ -n "$2" ] || return 0
+    local draws pads records
+    draws=$(sed -n 's/.*draws=\([0-9]*\).*/\1/p' "$1.counts")
+    pads=$(sed -n 's/.*pads=\([0-9]*\).*/\1/p' "$1.counts")
+    records=$(grep -c '^    (.*)'$'\r''$' "$2" || true)
+    if [ "$records" != $((draws + pads)) ] || ! tail -c 3 "$2" | cmp -s - <(printf ')\r\n'); then
+        echo "$2: $records records, expected $((draws + pads)), or a bad ending" >&2
+        exit 1
+    fi
+}
+
+median() {  # the median of the arguments
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+max() {
+    printf '%s\n' "$@" | sort -g | tail -n 1
+}
+
+rows=()
+add_row() {  # label, bytes, target, median seconds, baseline seconds or "", peak KiB
+    rows+=("$1|$2|$3|$4|$5|$6")
+}
+
+# Times the three conversions of one plot, interleaved so that a noisy moment
+# hurts all of them alike. Sets null_s, file_s, base_s (medians).
+measure_plot() {  # label, plot file, also-to-file (1/0)
+    local label=$1 plot=$2 to_file=$3 bytes i
+    local -a null_t=() null_m=() file_t=() file_m=() base_t=() base_m=()
+    bytes=$(stat -c %s "$plot")
+    local out="$dir/out.PCB"
+    for ((i = 0; i < runs; i++)); do
+        time_once "$baseline" "$plot"
+        base_t+=("$wall") base_m+=("$rss")
+        time_once "$lumarind" "$plot" "$dir/null.PCB"
+        null_t+=("$wall") null_m+=("$rss")
+        if [ "$i" = 0 ]; then check_conversion "$plot" ""; fi
+        if [ "$to_file" = 1 ]; then
+            rm -f "$out"  # a new file each time, as a first conversion makes
+            time_once "$lumarind" "$plot" "$out"
+            file_t+=("$wall") file_m+=("$rss")
+            if [ "$i" = 0 ]; then check_conversion "$plot" "$out"; fi
+        fi
+    done
+    rm -f "$out"
+    base_s=$(median "${base_t[@]}")
+    null_s=$(median "${null_t[@]}")
+    add_row "$label" "$bytes" "/dev/null" "$null_s" "$base_s" "$(max "${null_m[@]}")"
+    if [ "$to_file" = 1 ]; then
+        file_s=$(median "${file_t[@]}")
+        add_row "$label" "$bytes" "file" "$file_s" "$base_s" "$(max "${file_m[@]}")"
+    fi
+    add_row "$label" "$bytes" "baseline" "$base_s" "$base_s" "$(max "${base_m[@]}")"
+}
+
+echo "Lumarind conversion benchmark: $lumarind"
+echo "plots in $dir, seed $seed, $runs run(s) per figure"
+declare -A per_mb null_of file_of base_of
+first="" last=""
+for size in $sizes; do
+    plot="$dir/plot-${size}M-s$seed.gbr"
+    echo "generating and converting ${size} MiB ..." >&2
+    make_plot $((size * 1048576)) "$plot"
+    measure_plot "${size} MiB" "$plot" 1
+    null_of[$size]=$null_s file_of[$size]=$file_s base_of[$size]=$base_s
+    per_mb[$size]=$(awk -v s="$null_s" -v b="$(stat -c %s "$plot")" 'BEGIN { print s / b }')
+    first=${first:-$size}
+    last=$size
+done
+if [ "$smoke" = 0 ]; then
+    # Memory must not grow with the length of a line either.
+    plot="$dir/plot-${last}M-s$seed-one-line.gbr"
+    echo "generating and converting ${last} MiB on one line ..." >&2
+    make_plot $((last * 1048576)) "$plot" --one-line
+    measure_plot "${last} MiB, 1 line" "$plot" 0
+    rm -f "$plot" "$plot.counts"  # seldom wanted again, and large
+    # Start-up: a small board, where the fixed costs are all there is.
+    plot="$dir/board-4K-s$seed.gbr"
+    make_plot 4096 "$plot"
+    runs_saved=$runs
+    runs=$((runs < 21 ? 21 : runs))
+    measure_plot "4 KiB" "$plot" 0
+    runs=$runs_saved
+fi
+
+echo
+printf '%-16s %10s  %-9s %10s %9s %11s %10s\n' \
+    input "size MiB" output "median ms" "MB/s" "x baseline" "peak RSS"
+for row in "${rows[@]}"; do
+    IFS='|' read -r label bytes target secs base kib <<<"$row"
+    awk -v l="$label" -v b="$bytes" -v t="$target" -v s="$secs" -v bs="$base" -v k="$kib" 'BEGIN {
+        printf "%-16s %10.2f  %-9s %10.2f %9.0f %11.2f %6.2f MiB\n",
+               l, b / 1048576, t, s * 1000, b / 1e6 / s, s / bs, k / 1024 }'
+done
+echo
+if [ "$smoke" = 1 ]; then
+    echo "smoke run: all conversions completed and checked (no timing judgement)"
+    exit 0
+fi
+awk -v n="${null_of[$last]}" -v f="${file_of[$last]}" -v b="${base_of[$last]}" \
+    -v p1="${per_mb[$first]}" -v p2="${per_mb[$last]}" -v s1="$first" -v s2="$last" 'BEGIN {
+    printf "time per MB at %s MiB vs %s MiB: %+.1f%%\n", s2, s1, (p2 / p1 - 1) * 100
+    printf "file vs /dev/null at %s MiB: %.2fx\n", s2, f / n
+    printf "%s MiB to /dev/null: %.2fx the read+memchr baseline\n", s2, n / b }'
