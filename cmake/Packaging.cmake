@@ -1,0 +1,58 @@
+# What `cmake --install` lays out, and the Debian package that CPack makes of it.
+include(GNUInstallDirs)
+
+# The package's own name is lower case, as package names must be; the program
+# keeps its name.
+set(lumarind_docdir "${CMAKE_INSTALL_DATAROOTDIR}/doc/lumarind")
+
+install(TARGETS Lumarind RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+
+# Manual pages ship compressed. -n keeps the name and time stamp out of the
+# gzip header, so the same page always gives the same bytes.
+find_program(LUMARIND_GZIP gzip)
+set(lumarind_man "${PROJECT_SOURCE_DIR}/doc/Lumarind.1")
+if(LUMARIND_GZIP)
+    set(lumarind_man_gz "${PROJECT_BINARY_DIR}/man/Lumarind.1.gz")
+    add_custom_command(
+        OUTPUT "${lumarind_man_gz}"
+        COMMAND "${CMAKE_COMMAND}" -E copy "${lumarind_man}" "${PROJECT_BINARY_DIR}/man/Lumarind.1"
+        COMMAND "${LUMARIND_GZIP}" -n -9 -f "${PROJECT_BINARY_DIR}/man/Lumarind.1"
+        DEPENDS "${lumarind_man}"
+        COMMENT "Compressing the manual page"
+        VERBATIM
+    )
+    add_custom_target(lumarind_manpage ALL DEPENDS "${lumarind_man_gz}")
+    install(FILES "${lumarind_man_gz}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+else()
+    install(FILES "${lumarind_man}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+endif()
+
+# Byte for byte: the examples' CR LF line ends are what the program reads.
+install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/" DESTINATION "${lumarind_docdir}/examples")
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "lumarind")
+set(CPACK_PACKAGE_VENDOR "Lumarind developers")
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
+set(CPACK_PACKAGE_CONTACT "Lumarind developers <dev@lumarind.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Gerber RS-274-D to PCB layout file converter")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Lumarind converts a Gerber photoplotter file (RS-274-D) into the plain-text\n"
+    "PCB layout file of the VELMORA 4.0 design system: draws become line\n"
+    "segments and flashes become pads, through a coordinate transformation and\n"
+    "an aperture pattern table that an optional configuration file sets.")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# The architecture comes from dpkg, the dependencies from dpkg-shlibdeps on the
+# binary as built.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+# A source tarball leaves out the repository and the build trees.
+set(CPACK_SOURCE_GENERATOR "TGZ")
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-[^/]*/")
+
+include(CPack)
