@@ -30,8 +30,10 @@ cache="$build/CMakeCache.txt"
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
 [ "$(cached CMAKE_BUILD_TYPE)" = Release ] ||
     fail "$build is a '$(cached CMAKE_BUILD_TYPE)' build, not Release"
-[ "$(cached Lumarind_SOURCE_DIR)" = "$root" ] ||
-    fail "$build was configured from $(cached Lumarind_SOURCE_DIR), not $root"
+source_dir=$(cached Lumarind_SOURCE_DIR)
+if [ -z "$source_dir" ] || [ "$(realpath "$source_dir")" != "$(realpath "$root")" ]; then
+    fail "$build was configured from '$source_dir', not $root"
+fi
 
 # The version the package must carry is the project's, read where it is set.
 version=$(sed -n 's/^project(Lumarind VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
