@@ -95,4 +95,15 @@ for how in missing-dir file-as-dir; do
     only_files "PCB path, $how" . board.gbr
 done
 
+# A directory where the PCB file should go is refused, and left empty.
+new_case pcb-directory
+write_board
+mkdir out.PCB
+snapshot board.gbr
+pcb=out.PCB expect_fatal "PCB name a directory" \
+    "File access denied (Read-only, directory full ?)" board.gbr out.PCB
+unchanged "PCB name a directory"
+only_files "PCB name a directory" . board.gbr out.PCB
+[ -z "$(ls -A out.PCB)" ] || fail "PCB name a directory: something was written into it"
+
 finish
