@@ -57,10 +57,10 @@ for t in gerber config number; do
         config) dict=(-dict="$here/config.dict") ;;
     esac
     echo "==== fuzz_$t for ${seconds}s"
-    # -timeout: no input of a few kilobytes may take a second; -rss_limit_mb:
+    # -timeout: no input of a few kilobytes may take seconds; -rss_limit_mb:
     # memory must stay flat whatever the input.
     "$build/fuzz/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=5 \
-        -rss_limit_mb=512 -max_len=8192 -print_final_stats=1 \
+        -rss_limit_mb=1024 -max_len=8192 -print_final_stats=1 \
         -artifact_prefix="$artifacts/$t-" "$work/corpus/$t" > "$work/$t.log" 2>&1
     status=$?
     grep -E '^(#[0-9]+ *DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$t.log"
