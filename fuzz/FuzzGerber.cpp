@@ -1,6 +1,9 @@
 // The Gerber pass on arbitrary bytes, with the built-in settings. A completed
 // run must leave a well-formed PCB file; a fatal end must leave none, and
-// never a temporary file; the input must come out as it went in.
+// never a temporary file; the input must come out as it went in. The padded
+// twin of the input (blanks in front, so that the reader's buffer ends inside
+// it), made for one input in eight, must end the same way, at the same line,
+// with the same PCB file.
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,11 +12,26 @@
 
 #include "Dize274/Dize274Internal.h"
 #include "FuzzSupport.h"
+#include "Parser/Parser.h"
 
 namespace {
 
 std::string GerberFile;
+std::string TwinFile;
 std::string PcbFile;
+
+// Runs the pass on Name; the exit code of a fatal end, or -1.
+int RunGerber(const std::string& Name) {
+    ::unlink(PcbFile.c_str());
+    FuzzSupport::ResetSettings();
+    Dize274::GerberName = Name;
+    Dize274::PcbName = PcbFile;
+    Dize274::CfgName = std::string(Dize274::kNoConfig);
+    int Code = FuzzSupport::RunPhase(Dize274::ReadGerber);
+    FuzzSupport::RestoreFuzzerHandlers();
+    FUZZ_CHECK(Code == -1 || Code == 1);
+    return Code;
+}
 
 }  // namespace
 
@@ -21,6 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzSupport::QuietConsole();
     FuzzSupport::MakeScratchDir();
     GerberFile = FuzzSupport::MakeScratchFile("in");
+    TwinFile = FuzzSupport::MakeScratchFile("twin");
     PcbFile = FuzzSupport::ScratchRoot + "/out.PCB";
     return 0;
 }
@@ -28,22 +47,31 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     FuzzSupport::SaveFuzzerHandlers();
     FuzzSupport::WriteFile(GerberFile, Data, Size);
-    ::unlink(PcbFile.c_str());
 
-    FuzzSupport::ResetSettings();
-    Dize274::GerberName = GerberFile;
-    Dize274::PcbName = PcbFile;
-    Dize274::CfgName = std::string(Dize274::kNoConfig);
-    int Code = FuzzSupport::RunPhase(Dize274::ReadGerber);
-    FuzzSupport::RestoreFuzzerHandlers();
-
-    FUZZ_CHECK(Code == -1 || Code == 1);
+    int Code = RunGerber(GerberFile);
+    std::int32_t Lines = Parser::LineNo;
     bool Completed = Code == -1;
-    FuzzSupport::CheckLeftovers({GerberFile}, PcbFile, Completed);
+    FuzzSupport::CheckLeftovers({GerberFile, TwinFile}, PcbFile, Completed);
     FUZZ_CHECK(FuzzSupport::ReadFile(GerberFile) ==
                std::string(reinterpret_cast<const char*>(Data), Size));
+    std::string Pcb;
     if (Completed) {
-        FuzzSupport::CheckPcbLayout(FuzzSupport::ReadFile(PcbFile), Dize274::Layer);
+        Pcb = FuzzSupport::ReadFile(PcbFile);
+        FuzzSupport::CheckPcbLayout(Pcb, Dize274::Layer);
+    }
+
+    if (!FuzzSupport::TwinDue(Data, Size)) {
+        return 0;
+    }
+    std::string Twin = FuzzSupport::PaddedTwin(Data, Size);
+    FuzzSupport::WriteFile(TwinFile, Twin.data(), Twin.size());
+    FUZZ_CHECK(RunGerber(TwinFile) == Code);
+    if (FuzzSupport::TwinCountsSameLines(Data, Size)) {
+        FUZZ_CHECK(Parser::LineNo == Lines);
+    }
+    FuzzSupport::CheckLeftovers({GerberFile, TwinFile}, PcbFile, Completed);
+    if (Completed) {
+        FUZZ_CHECK(FuzzSupport::ReadFile(PcbFile) == Pcb);
     }
     return 0;
 }
