@@ -55,4 +55,37 @@ for existing in no yes; do
     only_files "$what" . "${files[@]}"
 done
 
+# A console that is a non-blocking pipe (its other holder may set that) and
+# fills because its reader is slow is full, not broken: the run waits and
+# completes. The reader starts after the pipe has been full for a second.
+new_case nonblocking
+{
+    crlf "G54D10*"
+    for i in $(seq 1 5000); do crlf "X${i}Y1D01*G70*"; done
+    crlf "M02*"
+} > board.gbr
+snapshot board.gbr
+python3 - "$bin" board.gbr > "$meta/got" 2> "$meta/err" <<'PY'
+import fcntl, os, subprocess, sys, time
+r, w = os.pipe()
+fcntl.fcntl(w, fcntl.F_SETFL, fcntl.fcntl(w, fcntl.F_GETFL) | os.O_NONBLOCK)
+run = subprocess.Popen(sys.argv[1:], stdout=w)
+os.close(w)
+time.sleep(1)
+with os.fdopen(r, "rb") as pipe:
+    sys.stdout.buffer.write(pipe.read())
+sys.exit(run.wait())
+PY
+expect_status "non-blocking console" $? 0
+[ -s "$meta/err" ] && fail "non-blocking console: something went to stderr: $(cat "$meta/err")"
+{
+    header board.gbr board.PCB "<none>"
+    crlf "Reading Gerber file board.gbr . . ."
+    for i in $(seq 2 5001); do crlf "Line $i - WARNING: Unknown or unsupported G code (70)."; done
+    crlf "Completed successfully."
+} | expect_file "non-blocking console: console" "$meta/got"
+[ "$(grep -c '^    (' board.PCB)" = 5000 ] || fail "non-blocking console: not 5000 records"
+unchanged "non-blocking console"
+only_files "non-blocking console" . board.gbr board.PCB
+
 finish
