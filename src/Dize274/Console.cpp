@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,12 +12,25 @@ namespace Dize274 {
 
 namespace {
 
+// Waits until a non-blocking console takes more; false if it never will.
+bool AwaitConsole() {
+    pollfd Out{};
+    Out.fd = STDOUT_FILENO;
+    Out.events = POLLOUT;
+    return ::poll(&Out, 1, -1) >= 0 || errno == EINTR;
+}
+
 // Every message goes to standard output. A console that cannot take it ends
-// the run at once and quietly: there is nowhere left to say why.
+// the run at once and quietly: there is nowhere left to say why. A full one
+// is not broken: a pipe whose other holder made it non-blocking fills while
+// its reader is slow.
 void WriteConsole(std::string_view Bytes) {
     while (!Bytes.empty()) {
         ssize_t n = ::write(STDOUT_FILENO, Bytes.data(), Bytes.size());
         if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && AwaitConsole()) {
             continue;
         }
         if (n <= 0) {
