@@ -37,4 +37,34 @@ for sig in TERM INT HUP QUIT; do
     done
 done
 
+# A signal the run was started with ignored (nohup ignores SIGHUP; a shell
+# ignores SIGINT and SIGQUIT for a background job) stays ignored: the run
+# goes on through it and completes.
+trap '' PIPE
+for sig in HUP INT QUIT; do
+    what="SIG$sig ignored from the start"
+    new_case "ignored-$sig"
+    mkfifo board.gbr
+    (
+        trap '' $sig
+        exec "$bin" board.gbr
+    ) > "$meta/out" &
+    pid=$!
+    exec 3> board.gbr
+    { crlf "G54D10*"; seq 1 2000 | awk '{ printf "X%dY0D01*\r\n", $1 }'; } >&3
+    for _ in $(seq 1 100); do
+        [ -n "$(find . -maxdepth 1 -name '.board.PCB.*' -size +0)" ] && break
+        sleep 0.05
+    done
+    kill -s $sig $pid
+    sleep 0.2
+    crlf "M02*" >&3 2>/dev/null  # fails, with SIGPIPE ignored, if the run has died
+    exec 3>&-
+    { wait $pid; } 2>/dev/null
+    expect_status "$what" $? 0
+    crlf "Completed successfully." | expect_file "$what: last console line" <(tail -n 1 "$meta/out")
+    [ "$(grep -c '^    (' board.PCB 2>/dev/null)" = 2000 ] || fail "$what: not 2000 records"
+    only_files "$what" . board.gbr board.PCB
+done
+
 finish
