@@ -1,5 +1,7 @@
 #include "Parser/LineSource.h"
 
+#include <cstring>
+
 #include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
 #include "Parser/Parser.h"
@@ -19,6 +21,12 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 char Buffer[kBufferSize];
 const char* Pos = Buffer;  // the next unread byte of the file
 const char* End = Buffer;
+// The first Ctrl-Z in Buffer, or End: the input stops there.
+const char* StopZ = Buffer;
+// Where the run of ordinary characters of the current line at Pos ends: the
+// next CR, Ctrl-Z or the end of the buffer; Pos itself when no line is
+// current. Below it the fast paths hand out bytes without looking at them.
+const char* LineEnd = Buffer;
 bool AtPhysicalEnd = false;
 
 int InFile = -1;
@@ -35,8 +43,10 @@ bool FillBuffer() {
     }
     std::size_t n = FileIO::ReadSome(InFile, InName, Buffer, kBufferSize);
     Dize274::CheckIO(InName);
-    Pos = Buffer;
+    Pos = LineEnd = Buffer;
     End = Buffer + n;
+    const void* z = std::memchr(Buffer, kCtrlZ, n);
+    StopZ = z != nullptr ? static_cast<const char*>(z) : End;
     AtPhysicalEnd = n == 0;
     return !AtPhysicalEnd;
 }
@@ -59,6 +69,17 @@ bool AtEndOfFile() {
     return b < 0 || b == kCtrlZ;
 }
 
+// Sets LineEnd after anything that moved Pos other than over ordinary
+// characters. Pos never passes StopZ: a Ctrl-Z is never consumed.
+void MarkLineEnd() {
+    if (!InLine || Pos >= StopZ) {
+        LineEnd = Pos;
+        return;
+    }
+    const void* Cr = std::memchr(Pos, kCR, static_cast<std::size_t>(StopZ - Pos));
+    LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
+}
+
 // Passes over line ends, counting the lines, until a character is available
 // or the input has ended (status 4, which stays).
 void Refill() {
@@ -78,6 +99,31 @@ void Refill() {
             InLine = true;
         }
     }
+    MarkLineEnd();
+}
+
+// The slow paths stay out of line, so that the fast ones inline into the
+// scanner and the Gerber loop.
+[[gnu::noinline]] char PeekCharSlow() {
+    Refill();
+    return ScanStatus >= kEndOfInput ? kCR : *Pos;
+}
+
+[[gnu::noinline]] char GetCharSlow() {
+    char c = PeekCharSlow();
+    CurChar = c;
+    if (c != kCR) {
+        ++Pos;
+    }
+    return c;
+}
+
+// At the end of the buffer inside a line, reads on; CR at the line's end.
+[[gnu::noinline]] char LineCharSlow() {
+    if (Pos == End && InLine && RawByte() >= 0) {
+        MarkLineEnd();
+    }
+    return Pos < LineEnd ? *Pos : kCR;
 }
 
 }  // namespace
@@ -91,7 +137,7 @@ void OpenInput(const std::string& Name) {
     InName = Name;
     InFile = FileIO::OpenRead(Name);
     Dize274::CheckIO(Name);
-    Pos = End = Buffer;
+    Pos = End = StopZ = LineEnd = Buffer;
     AtPhysicalEnd = false;
     InLine = false;
     LineNo = 0;
@@ -107,37 +153,39 @@ void CloseInput() {
 }
 
 char LineChar() {
-    if (Pos != End) {
-        char c = *Pos;
-        return c == kCtrlZ ? kCR : c;
+    return Pos < LineEnd ? *Pos : LineCharSlow();
+}
+
+std::string_view LineRest() {
+    if (Pos >= LineEnd) {
+        (void)LineCharSlow();
     }
-    return InLine && RawByte() >= 0 ? LineChar() : kCR;
+    return {Pos, static_cast<std::size_t>(LineEnd - Pos)};
 }
 
 void Advance() {
     ++Pos;
 }
 
+void Advance(std::size_t n) {
+    Pos += n;
+}
+
 char PeekChar() {
-    // Inside a line the next byte is the answer; everything else is Refill's.
-    if (Pos != End && InLine) {
-        char c = *Pos;
-        if (c != kCR && c != kCtrlZ) {
-            ScanStatus = kOther;
-            return c;
-        }
+    if (Pos < LineEnd) {
+        ScanStatus = kOther;
+        return *Pos;
     }
-    Refill();
-    return ScanStatus >= kEndOfInput ? kCR : *Pos;
+    return PeekCharSlow();
 }
 
 char GetChar() {
-    char c = PeekChar();
-    CurChar = c;
-    if (c != kCR) {
-        ++Pos;
+    if (Pos < LineEnd) {
+        ScanStatus = kOther;
+        CurChar = *Pos;
+        return *Pos++;
     }
-    return c;
+    return GetCharSlow();
 }
 
 }  // namespace Parser

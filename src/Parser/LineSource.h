@@ -3,12 +3,20 @@
 #ifndef LUMARIND_PARSER_LINESOURCE_H
 #define LUMARIND_PARSER_LINESOURCE_H
 
+#include <cstddef>
+#include <string_view>
+
 namespace Parser {
 
 /// The character at the current position of the current line; CR at its end.
 char LineChar();
+/// The characters of the current line from the current position that lie in
+/// the buffer: empty only at the end of the line. Valid until the next call.
+std::string_view LineRest();
 /// Steps over the current character; only after it was seen not to be CR.
 void Advance();
+/// Steps over the first n characters of LineRest().
+void Advance(std::size_t n);
 
 }  // namespace Parser
 

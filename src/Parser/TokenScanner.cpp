@@ -42,10 +42,19 @@ std::uint8_t ScanNumber(char First) {
     bool Digits = IsDigit(First);
     std::int64_t Magnitude = Digits ? First - '0' : 0;
     Advance();
-    for (char c = LineChar(); IsDigit(c); c = LineChar()) {
-        Magnitude = AddDigit(Magnitude, c);
-        Digits = true;
-        Advance();
+    // Straight over the buffer; a number cut by the buffer's end goes on in
+    // the next piece of the line.
+    for (std::string_view Rest = LineRest(); !Rest.empty(); Rest = LineRest()) {
+        std::size_t i = 0;
+        while (i < Rest.size() && IsDigit(Rest[i])) {
+            Magnitude = AddDigit(Magnitude, Rest[i]);
+            ++i;
+        }
+        Advance(i);
+        Digits = Digits || i > 0;
+        if (i < Rest.size()) {
+            break;
+        }
     }
     if (!Digits) {
         ScanStatus = kOther;  // a lone sign, consumed
