@@ -2,11 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstring>
-#include <initializer_list>
 
 #include "Dize274/Dize274Internal.h"
 #include "FileIO/FileIO.h"
@@ -18,8 +17,11 @@ namespace {
 // The file goes to the disk in pieces of exactly this size, which decides where
 // among the warnings a failed write is reported.
 constexpr std::size_t kPcbBufferSize = 16384;
-char PcbBuffer[kPcbBufferSize];
-std::size_t PcbUsed = 0;
+// Room behind a full piece for one record, so that records are written in
+// place and what overhangs the piece moves to the front after it went out.
+constexpr std::size_t kRecordRoom = 128;
+char PcbBuffer[kPcbBufferSize + kRecordRoom];
+std::size_t PcbUsed = 0;  // below kPcbBufferSize between writes
 
 int PcbFile = -1;
 // A regular file is written beside its target and renamed over it at the close,
@@ -36,6 +38,12 @@ constexpr std::string_view kSectionHeader[] = {"  Lines (", "  Pads ("};
 std::uint8_t CurSection = kNone;
 std::int32_t CurX = 0;
 std::int32_t CurY = 0;
+// CurX and CurY as the last line record wrote them, each with its blank: the
+// next line starts where it ended, so the text is copied, not made again.
+// Empty when the current point was set otherwise.
+constexpr std::size_t kPointText = 24;  // "-2147483648 -2147483648 "
+char CurText[kPointText];
+std::size_t CurTextSize = 0;
 
 void Flush() {
     if (PcbUsed > 0) {
@@ -63,19 +71,58 @@ void PutLine(std::string_view Text) {
     CheckIO(PcbName);
 }
 
-// Writes "    (" and the numbers separated by single blanks, then ")".
-void PutRecord(std::initializer_list<std::int32_t> Numbers) {
-    char Record[128] = "    (";
-    char* Out = Record + 5;
-    for (std::int32_t n : Numbers) {
-        Out = std::to_chars(Out, Record + sizeof Record, n).ptr;
-        *Out++ = ' ';
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
+char* PutNumber(char* Out, std::int32_t N) {
+    auto u = static_cast<std::uint32_t>(N);
+    if (N < 0) {
+        *Out++ = '-';
+        u = 0u - u;
     }
+    static constexpr std::uint32_t kPowers[] = {1,      10,      100,      1000,      10000,
+                                                100000, 1000000, 10000000, 100000000, 1000000000};
+    // floor(log10) from the bit width, corrected by one comparison; u | 1 has
+    // the digits of u and makes 0 one digit long.
+    auto Guess = static_cast<std::size_t>((std::bit_width(u | 1) * 1233) >> 12);
+    std::size_t Digits = Guess + 1 - ((u | 1) < kPowers[Guess] ? 1 : 0);
+    char* Last = Out + Digits;
+    while (u >= 100) {
+        Last -= 2;
+        std::memcpy(Last, kDigitPairs + 2 * (u % 100), 2);
+        u /= 100;
+    }
+    if (u >= 10) {
+        std::memcpy(Last - 2, kDigitPairs + 2 * u, 2);
+    } else {
+        Last[-1] = static_cast<char>('0' + u);
+    }
+    Out[Digits] = ' ';
+    return Out + Digits + 1;
+}
+
+// Closes a record written in place at PcbBuffer + PcbUsed, the last blank
+// before Out becoming ")": a full piece goes out as Put would send it.
+void EndRecord(char* Out) {
     Out[-1] = ')';
-    *Out++ = '\r';
-    *Out++ = '\n';
-    Put(Record, static_cast<std::size_t>(Out - Record));
+    Out[0] = '\r';
+    Out[1] = '\n';
+    PcbUsed = static_cast<std::size_t>(Out + 2 - PcbBuffer);
+    if (PcbUsed >= kPcbBufferSize) {
+        (void)FileIO::WriteAll(PcbFile, PcbName, PcbBuffer, kPcbBufferSize);
+        PcbUsed -= kPcbBufferSize;
+        std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);
+    }
     CheckIO(PcbName);
+}
+
+char* StartRecord() {
+    char* Out = PcbBuffer + PcbUsed;
+    std::memcpy(Out, "    (", 5);
+    return Out + 5;
 }
 
 void RemoveTempOnSignal(int Signal) {
@@ -181,25 +228,34 @@ void OpenPcb() {
     PutLine("");
     PutLine("Layout (");
     CurSection = kNone;
-    CurX = 0;
-    CurY = 0;
+    MoveTo(0, 0);
 }
 
 void MoveTo(std::int32_t x, std::int32_t y) {
     CurX = x;
     CurY = y;
+    CurTextSize = 0;
 }
 
 void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
     SelectSection(kLines);
-    PutRecord({CurX, CurY, x, y, w, Layer});
+    if (CurTextSize == 0) {
+        CurTextSize = static_cast<std::size_t>(PutNumber(PutNumber(CurText, CurX), CurY) - CurText);
+    }
+    char* Out = StartRecord();
+    std::memcpy(Out, CurText, kPointText);
+    Out += CurTextSize;
+    char* End = PutNumber(PutNumber(Out, x), y);
+    std::memcpy(CurText, Out, kPointText);
+    CurTextSize = static_cast<std::size_t>(End - Out);
+    EndRecord(PutNumber(PutNumber(End, w), Layer));
     CurX = x;
     CurY = y;
 }
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
     SelectSection(kPads);
-    PutRecord({x, y, p});
+    EndRecord(PutNumber(PutNumber(PutNumber(StartRecord(), x), y), p));
 }
 
 void SelectSection(std::uint8_t k) {

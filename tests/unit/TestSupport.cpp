@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -30,4 +31,19 @@ void WriteBytes(const std::string& Name, const std::string& Bytes) {
 std::string ReadBytes(const std::string& Name) {
     std::ifstream In(Name, std::ios::binary);
     return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
+}
+
+std::string CaptureStdout(const std::function<void()>& Body) {
+    const char* Name = "captured-stdout";
+    std::fflush(stdout);
+    int Saved = ::dup(1);
+    int Fd = ::open(Name, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_GE(Fd, 0);
+    ::dup2(Fd, 1);
+    ::close(Fd);
+    Body();
+    std::fflush(stdout);
+    ::dup2(Saved, 1);
+    ::close(Saved);
+    return ReadBytes(Name);
 }
