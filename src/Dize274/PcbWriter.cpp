@@ -202,7 +202,12 @@ void CreatePcbFile() {
     Replacing = true;
     std::memcpy(TempForSignal, TempName.c_str(), TempName.size() + 1);
     for (int Signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        std::signal(Signal, RemoveTempOnSignal);
+        // A signal ignored from the start (nohup, a background job) stays so:
+        // the run must outlive it.
+        struct sigaction Old;
+        if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler != SIG_IGN) {
+            std::signal(Signal, RemoveTempOnSignal);
+        }
     }
 }
 

@@ -16,7 +16,8 @@ for sig in TERM INT HUP QUIT; do
             files+=(board.PCB)
             snapshot board.PCB
         fi
-        "$bin" board.gbr > "$meta/out" &
+        # A shell starts a background job with SIGINT and SIGQUIT ignored.
+        env --default-signal "$bin" board.gbr > "$meta/out" &
         pid=$!
         exec 3> board.gbr  # waits for the program to open its end
         # More than a buffer of records, so some went to the temporary file.
