@@ -95,6 +95,31 @@ for how in missing-dir file-as-dir; do
     only_files "PCB path, $how" . board.gbr
 done
 
+# File names at the system's limit of 255 bytes: a PCB file of that name is
+# written (a new one, and over an old one); one byte more is refused.
+for how in new existing; do
+    what="PCB name of 255 bytes, $how"
+    new_case "name-255-$how"
+    write_board
+    long=$(head -c 251 /dev/zero | tr '\0' 'n').PCB
+    files=(board.gbr)
+    if [ $how = existing ]; then
+        crlf "an older board" > "$long"
+    fi
+    "$bin" board.gbr "$long" > "$meta/out"
+    expect_status "$what" $? 0
+    { header board.gbr "$long" "<none>"; crlf "Reading Gerber file board.gbr . . ." \
+        "WARNING: Rejected code #30 was used (1 times) to draw lines." \
+        "Completed successfully."; } | expect_file "$what: console" "$meta/out"
+    grep -q '^    (-394 0 1)'$'\r''$' "$long" 2>/dev/null || fail "$what: not the converted board"
+    only_files "$what" . board.gbr "$long"
+done
+new_case name-256
+write_board
+long=$(head -c 252 /dev/zero | tr '\0' 'n').PCB
+pcb=$long expect_fatal "PCB name of 256 bytes" "Path not found" board.gbr "$long"
+only_files "PCB name of 256 bytes" . board.gbr
+
 # A directory where the PCB file should go is refused, and left empty.
 new_case pcb-directory
 write_board
