@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstring>
 
@@ -191,7 +192,13 @@ void CreatePcbFile() {
         TargetMode = 0666 & ~Mask;
     }
     std::size_t Slash = TargetName.rfind('/') + 1;  // only "/" separates here
-    TempName = TargetName.substr(0, Slash) + "." + TargetName.substr(Slash) + ".XXXXXX";
+    // The temporary name must fit wherever the target's does: a name near the
+    // system's limit gets a short one.
+    std::string Base = TargetName.substr(Slash);
+    if (Base.size() + 8 > NAME_MAX) {
+        Base = "Lumarind";
+    }
+    TempName = TargetName.substr(0, Slash) + "." + Base + ".XXXXXX";
     if (TempName.size() >= sizeof TempForSignal) {
         Fail(ENAMETOOLONG, TargetName);
     }
