@@ -71,6 +71,15 @@ crlf "D10*X0Y0D01*" > board.gbr
 fatal_case cfg-comment hostile.Cfg hostile.Cfg "Missing transformation parameter."
 only_files cfg-comment . board.gbr hostile.Cfg
 
+# A name and a "%" text as long as the file, where a number is due.
+for kind in name percent; do
+    new_case cfg-$kind
+    crlf "D10*X0Y0D01*" > board.gbr
+    if [ $kind = name ]; then fill b; else { printf '%%'; fill b; }; fi > hostile.Cfg
+    fatal_case cfg-$kind hostile.Cfg hostile.Cfg "Integer number expected."
+    only_files cfg-$kind . board.gbr hostile.Cfg
+done
+
 new_case x-comment
 { printf 'D10*X{'; fill a; } > board.gbr
 fatal_case x-comment board.gbr "<none>" "X value expected."
