@@ -22,7 +22,7 @@ for sig in TERM INT HUP QUIT; do
         exec 3> board.gbr  # waits for the program to open its end
         # More than a buffer of records, so some went to the temporary file.
         { crlf "G54D10*"; seq 1 2000 | awk '{ printf "X%dY0D01*\r\n", $1 }'; } >&3
-        for _ in $(seq 1 100); do
+        for _ in $(seq 1 200); do
             [ -n "$(find . -maxdepth 1 -name '.board.PCB.*' -size +0)" ] && break
             sleep 0.05
         done
@@ -53,7 +53,7 @@ for sig in HUP INT QUIT; do
     pid=$!
     exec 3> board.gbr
     { crlf "G54D10*"; seq 1 2000 | awk '{ printf "X%dY0D01*\r\n", $1 }'; } >&3
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 200); do
         [ -n "$(find . -maxdepth 1 -name '.board.PCB.*' -size +0)" ] && break
         sleep 0.05
     done
