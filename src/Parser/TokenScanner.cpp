@@ -1,3 +1,6 @@
+#include <bit>
+#include <cstring>
+
 #include "Parser/LineSource.h"
 #include "Parser/Parser.h"
 
@@ -36,15 +39,58 @@ void KeepText(char c) {
     }
 }
 
+// How many of the 8 bytes at p are leading decimal digits, and (when fewer
+// than 8) their value: eight bytes tested and converted at once.
+std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+    constexpr std::uint64_t kZeros = 0x3030303030303030u;
+    std::uint64_t x = 0;
+    std::memcpy(&x, p, 8);
+    // A byte is a digit when its high half is 3 and stays 3 with 6 added. A
+    // carry out of a byte comes only from a non-digit and only spoils the
+    // bytes after it, which are not counted anyway.
+    std::uint64_t NotDigit =
+        ((x & kHigh) ^ kZeros) | (((x + 0x0606060606060606u) & kHigh) ^ kZeros);
+    std::size_t n = NotDigit == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(NotDigit)) / 8;
+    if (n == 0 || n == 8) {
+        return n;
+    }
+    // The first character sits in the lowest byte: shifting the digits up
+    // puts zeros in front of them, and pairs, quads and octets combine.
+    std::uint64_t v = (x & 0x0F0F0F0F0F0F0F0Fu) << (8 * (8 - n));
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+    Value = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
+    return n;
+}
+
 std::uint8_t ScanNumber(char First) {
     ScanStatus = kNumber;
     bool Negative = First == '-';
-    bool Digits = IsDigit(First);
-    std::int64_t Magnitude = Digits ? First - '0' : 0;
-    Advance();
+    if (!IsDigit(First)) {
+        Advance();  // the sign
+    }
+    std::string_view Rest = LineRest();
+    if constexpr (std::endian::native == std::endian::little) {
+        // Most numbers end within the next 8 bytes: no saturation is possible.
+        std::uint64_t Value = 0;
+        std::size_t n = Rest.size() >= 8 ? LeadingDigits(Rest.data(), Value) : 8;
+        if (n == 0) {
+            ScanStatus = kOther;  // a lone sign, consumed
+            return ScanStatus;
+        }
+        if (n < 8) {
+            Advance(n);
+            auto Magnitude = static_cast<std::int64_t>(Value);
+            NumValue = Negative ? -Magnitude : Magnitude;
+            return ScanStatus;
+        }
+    }
     // Straight over the buffer; a number cut by the buffer's end goes on in
     // the next piece of the line.
-    for (std::string_view Rest = LineRest(); !Rest.empty(); Rest = LineRest()) {
+    bool Digits = false;
+    std::int64_t Magnitude = 0;
+    for (; !Rest.empty(); Rest = LineRest()) {
         std::size_t i = 0;
         while (i < Rest.size() && IsDigit(Rest[i])) {
             Magnitude = AddDigit(Magnitude, Rest[i]);
