@@ -64,30 +64,9 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     return n;
 }
 
-std::uint8_t ScanNumber(char First) {
-    ScanStatus = kNumber;
-    bool Negative = First == '-';
-    if (!IsDigit(First)) {
-        Advance();  // the sign
-    }
-    std::string_view Rest = LineRest();
-    if constexpr (std::endian::native == std::endian::little) {
-        // Most numbers end within the next 8 bytes: no saturation is possible.
-        std::uint64_t Value = 0;
-        std::size_t n = Rest.size() >= 8 ? LeadingDigits(Rest.data(), Value) : 8;
-        if (n == 0) {
-            ScanStatus = kOther;  // a lone sign, consumed
-            return ScanStatus;
-        }
-        if (n < 8) {
-            Advance(n);
-            auto Magnitude = static_cast<std::int64_t>(Value);
-            NumValue = Negative ? -Magnitude : Magnitude;
-            return ScanStatus;
-        }
-    }
-    // Straight over the buffer; a number cut by the buffer's end goes on in
-    // the next piece of the line.
+// Digits by the one, however many: numbers cut by the buffer's end, long
+// ones, and those near the end of their line.
+[[gnu::noinline]] std::uint8_t ScanDigits(bool Negative, std::string_view Rest) {
     bool Digits = false;
     std::int64_t Magnitude = 0;
     for (; !Rest.empty(); Rest = LineRest()) {
@@ -108,6 +87,28 @@ std::uint8_t ScanNumber(char First) {
     }
     NumValue = Negative ? -Magnitude : Magnitude;
     return ScanStatus;
+}
+
+std::uint8_t ScanNumber(char First) {
+    ScanStatus = kNumber;
+    bool Negative = First == '-';
+    if (!IsDigit(First)) {
+        Advance();  // the sign
+    }
+    // Straight over the buffer.
+    std::string_view Rest = LineRest();
+    if constexpr (std::endian::native == std::endian::little) {
+        // Most numbers end within the next 8 bytes: no saturation is possible.
+        std::uint64_t Value = 0;
+        std::size_t n = Rest.size() >= 8 ? LeadingDigits(Rest.data(), Value) : 8;
+        if (n > 0 && n < 8) {
+            Advance(n);
+            auto Magnitude = static_cast<std::int64_t>(Value);
+            NumValue = Negative ? -Magnitude : Magnitude;
+            return ScanStatus;
+        }
+    }
+    return ScanDigits(Negative, Rest);
 }
 
 std::uint8_t ScanName(char First) {
@@ -138,23 +139,9 @@ std::uint8_t ScanPercentText() {
     return ScanStatus;
 }
 
-}  // namespace
-
-std::int64_t NumberValue(std::string_view Text) {
-    std::size_t i = 0;
-    bool Negative = false;
-    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) {
-        Negative = Text[i] == '-';
-        ++i;
-    }
-    std::int64_t Magnitude = 0;
-    for (; i < Text.size() && IsDigit(Text[i]); ++i) {
-        Magnitude = AddDigit(Magnitude, Text[i]);
-    }
-    return Negative ? -Magnitude : Magnitude;
-}
-
-std::uint8_t ScanToken() {
+// A token start that is not a number at once: blanks and comments are passed
+// over first. Out of line, so that numbers take the short way.
+[[gnu::noinline]] std::uint8_t ScanAfterBlanks() {
     for (;;) {
         char c = PeekChar();
         CurChar = c;
@@ -179,6 +166,31 @@ std::uint8_t ScanToken() {
             return ScanStatus;
         }
     }
+}
+
+}  // namespace
+
+std::int64_t NumberValue(std::string_view Text) {
+    std::size_t i = 0;
+    bool Negative = false;
+    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) {
+        Negative = Text[i] == '-';
+        ++i;
+    }
+    std::int64_t Magnitude = 0;
+    for (; i < Text.size() && IsDigit(Text[i]); ++i) {
+        Magnitude = AddDigit(Magnitude, Text[i]);
+    }
+    return Negative ? -Magnitude : Magnitude;
+}
+
+std::uint8_t ScanToken() {
+    char c = PeekChar();
+    if (IsDigit(c) || c == '+' || c == '-') {
+        CurChar = c;
+        return ScanNumber(c);
+    }
+    return ScanAfterBlanks();
 }
 
 }  // namespace Parser
