@@ -18,7 +18,10 @@ constexpr char kLF = '\n';
 constexpr char kCtrlZ = '\x1a';
 constexpr std::size_t kBufferSize = 256 * 1024;
 
-char Buffer[kBufferSize];
+// Bytes past the end of the data may be read (never used): the number
+// scanner looks at 8 bytes at a time.
+constexpr std::size_t kReadAhead = 8;
+char Buffer[kBufferSize + kReadAhead];
 const char* Pos = Buffer;  // the next unread byte of the file
 const char* End = Buffer;
 // The first Ctrl-Z in Buffer, or End: the input stops there.
@@ -105,6 +108,15 @@ void Refill() {
 // The slow paths stay out of line, so that the fast ones inline into the
 // scanner and the Gerber loop.
 [[gnu::noinline]] char PeekCharSlow() {
+    // The usual line end, CR LF and an ordinary character, is what Refill
+    // would pass over; the rest is left to it.
+    if (InLine && StopZ - Pos > 2 && Pos[0] == kCR && Pos[1] == kLF && Pos[2] != kCR) {
+        Pos += 2;
+        ++LineNo;
+        ScanStatus = kOther;
+        MarkLineEnd();
+        return *Pos;
+    }
     Refill();
     return ScanStatus >= kEndOfInput ? kCR : *Pos;
 }

@@ -11,7 +11,8 @@ namespace Parser {
 /// The character at the current position of the current line; CR at its end.
 char LineChar();
 /// The characters of the current line from the current position that lie in
-/// the buffer: empty only at the end of the line. Valid until the next call.
+/// the buffer: empty only at the end of the line. Valid until the next call;
+/// 8 bytes from its start may be read whatever its size.
 std::string_view LineRest();
 /// Steps over the current character; only after it was seen not to be CR.
 void Advance();

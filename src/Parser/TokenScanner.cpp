@@ -89,7 +89,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     return ScanStatus;
 }
 
-std::uint8_t ScanNumber(char First) {
+[[gnu::always_inline]] inline std::uint8_t ScanNumber(char First) {
     ScanStatus = kNumber;
     bool Negative = First == '-';
     if (!IsDigit(First)) {
@@ -98,10 +98,11 @@ std::uint8_t ScanNumber(char First) {
     // Straight over the buffer.
     std::string_view Rest = LineRest();
     if constexpr (std::endian::native == std::endian::little) {
-        // Most numbers end within the next 8 bytes: no saturation is possible.
+        // Most numbers end within the next 8 bytes, before the end of the
+        // line's run in the buffer: no saturation is possible.
         std::uint64_t Value = 0;
-        std::size_t n = Rest.size() >= 8 ? LeadingDigits(Rest.data(), Value) : 8;
-        if (n > 0 && n < 8) {
+        std::size_t n = LeadingDigits(Rest.data(), Value);
+        if (n > 0 && n < 8 && n < Rest.size()) {
             Advance(n);
             auto Magnitude = static_cast<std::int64_t>(Value);
             NumValue = Negative ? -Magnitude : Magnitude;
