@@ -39,11 +39,13 @@ constexpr std::string_view kSectionHeader[] = {"  Lines (", "  Pads ("};
 std::uint8_t CurSection = kNone;
 std::int32_t CurX = 0;
 std::int32_t CurY = 0;
-// CurX and CurY as the last line record wrote them, each with its blank: the
-// next line starts where it ended, so the text is copied, not made again.
-// Empty when the current point was set otherwise.
+// Where the last line record wrote CurX and CurY, each with its blank: the
+// next line starts where it ended, so the text is copied, not made again. It
+// is read a record later, when the writes have settled (reading bytes back at
+// once stalls the processor). Null when the current point was set otherwise
+// or the buffer went out since.
 constexpr std::size_t kPointText = 24;  // "-2147483648 -2147483648 "
-char CurText[kPointText];
+const char* CurText = nullptr;
 std::size_t CurTextSize = 0;
 
 void Flush() {
@@ -51,6 +53,7 @@ void Flush() {
         (void)FileIO::WriteAll(PcbFile, PcbName, PcbBuffer, PcbUsed);
         PcbUsed = 0;
     }
+    CurText = nullptr;
 }
 
 void Put(const char* Bytes, std::size_t n) {
@@ -116,6 +119,7 @@ void EndRecord(char* Out) {
         (void)FileIO::WriteAll(PcbFile, PcbName, PcbBuffer, kPcbBufferSize);
         PcbUsed -= kPcbBufferSize;
         std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);
+        CurText = nullptr;
     }
     CheckIO(PcbName);
 }
@@ -246,21 +250,29 @@ void OpenPcb() {
 void MoveTo(std::int32_t x, std::int32_t y) {
     CurX = x;
     CurY = y;
-    CurTextSize = 0;
+    CurText = nullptr;
 }
 
 void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
     SelectSection(kLines);
-    if (CurTextSize == 0) {
-        CurTextSize = static_cast<std::size_t>(PutNumber(PutNumber(CurText, CurX), CurY) - CurText);
-    }
     char* Out = StartRecord();
-    std::memcpy(Out, CurText, kPointText);
-    Out += CurTextSize;
-    char* End = PutNumber(PutNumber(Out, x), y);
-    std::memcpy(CurText, Out, kPointText);
-    CurTextSize = static_cast<std::size_t>(End - Out);
-    EndRecord(PutNumber(PutNumber(End, w), Layer));
+    if (CurText != nullptr) {
+        // A fixed-size copy, through a temporary: the source's tail may reach
+        // into the destination.
+        char Text[kPointText];
+        std::memcpy(Text, CurText, kPointText);
+        std::memcpy(Out, Text, kPointText);
+        Out += CurTextSize;
+    } else {
+        Out = PutNumber(PutNumber(Out, CurX), CurY);
+    }
+    char* Point = Out;
+    Out = PutNumber(PutNumber(Out, x), y);
+    std::size_t PointSize = static_cast<std::size_t>(Out - Point);
+    EndRecord(PutNumber(PutNumber(Out, w), Layer));
+    // A piece that went out may have moved the record.
+    CurText = Point + PointSize <= PcbBuffer + PcbUsed ? Point : nullptr;
+    CurTextSize = PointSize;
     CurX = x;
     CurY = y;
 }
