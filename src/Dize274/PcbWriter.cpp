@@ -80,13 +80,8 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
-char* PutNumber(char* Out, std::int32_t N) {
-    auto u = static_cast<std::uint32_t>(N);
-    if (N < 0) {
-        *Out++ = '-';
-        u = 0u - u;
-    }
+// The digits of u, two at a time from the right.
+char* PutDigitsByPairs(char* Out, std::uint32_t u) {
     static constexpr std::uint32_t kPowers[] = {1,      10,      100,      1000,      10000,
                                                 100000, 1000000, 10000000, 100000000, 1000000000};
     // floor(log10) from the bit width, corrected by one comparison; u | 1 has
@@ -104,8 +99,57 @@ char* PutNumber(char* Out, std::int32_t N) {
     } else {
         Last[-1] = static_cast<char>('0' + u);
     }
-    Out[Digits] = ' ';
-    return Out + Digits + 1;
+    return Out + Digits;
+}
+
+// The digits of u below 10^8, all at once: one per byte, the first in the
+// lowest, split into halves of 4, quarters of 2 and single digits
+// (x * 10486 >> 20 is x / 100 for x < 43699, x * 103 >> 10 is x / 10 for
+// x < 179); the leading zero bytes are then dropped. Writes 8 bytes.
+char* PutDigitsAtOnce(char* Out, std::uint32_t u) {
+    std::uint64_t x = (u / 10000) | (std::uint64_t{u % 10000} << 32);
+    std::uint64_t Hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
+    x = Hundreds | ((x - 100 * Hundreds) << 16);
+    std::uint64_t Tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
+    x = Tens | ((x - 10 * Tens) << 8);
+    // The top bit set makes 0 one digit long.
+    int Zeros = std::countr_zero(x | (std::uint64_t{1} << 56)) / 8;
+    x = (x + 0x3030303030303030u) >> (8 * Zeros);
+    std::memcpy(Out, &x, 8);
+    return Out + 8 - Zeros;
+}
+
+// Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
+// May write up to 8 bytes past the blank.
+[[gnu::noinline]] char* PutAnyNumber(char* Out, std::int32_t N) {
+    auto u = static_cast<std::uint32_t>(N);
+    if (N < 0) {
+        *Out++ = '-';
+        u = 0u - u;
+    }
+    if (std::endian::native == std::endian::little && u < 100000000) {
+        Out = PutDigitsAtOnce(Out, u);
+    } else {
+        Out = PutDigitsByPairs(Out, u);
+    }
+    *Out = ' ';
+    return Out + 1;
+}
+
+// PutAnyNumber, with the short way for the codes and the layer inline.
+[[gnu::always_inline]] inline char* PutNumber(char* Out, std::int32_t N) {
+    auto u = static_cast<std::uint32_t>(N);
+    if (u < 10) {
+        Out[0] = static_cast<char>('0' + u);
+        Out[1] = ' ';
+        return Out + 2;
+    }
+    if (u < 100) {
+        std::memcpy(Out, kDigitPairs + 2 * u, 2);
+        Out[2] = ' ';
+        return Out + 3;
+    }
+    return PutAnyNumber(Out, N);
 }
 
 // Closes a record written in place at PcbBuffer + PcbUsed, the last blank
@@ -255,12 +299,14 @@ void MoveTo(std::int32_t x, std::int32_t y) {
 
 void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
     SelectSection(kLines);
+    // A fixed-size copy through a temporary, taken before the record is
+    // begun: the source's tail may reach into it.
+    char Text[kPointText];
+    if (CurText != nullptr) {
+        std::memcpy(Text, CurText, kPointText);
+    }
     char* Out = StartRecord();
     if (CurText != nullptr) {
-        // A fixed-size copy, through a temporary: the source's tail may reach
-        // into the destination.
-        char Text[kPointText];
-        std::memcpy(Text, CurText, kPointText);
         std::memcpy(Out, Text, kPointText);
         Out += CurTextSize;
     } else {
