@@ -103,26 +103,38 @@ void ReadGerber() {
 
     for (;;) {
         char c = Parser::GetChar();
+        // The four characters of nearly every block first, in their usual
+        // order: a chain of tests predicts better than a jump table.
+        if (c == 'X') {
+            GX = ReadCode(kFullMin, kFullMax, "X value expected.");
+            BlockHasData = true;
+            continue;
+        }
+        if (c == 'Y') {
+            GY = ReadCode(kFullMin, kFullMax, "Y value expected.");
+            BlockHasData = true;
+            continue;
+        }
+        if (c == 'D') {
+            DCode = ReadCode(1, 99, "D code expected.");
+            if (DCode >= kFirstAperture) {
+                Aperture = DCode;
+            }
+            BlockHasData = true;
+            continue;
+        }
+        if (c == '*') {
+            if (BlockHasData) {
+                ExecuteBlock();
+            }
+            BlockHasData = false;
+            continue;
+        }
         switch (c) {
             case ' ':
                 break;
             case '%':
                 SkipParameterBlock();
-                break;
-            case 'D':
-                DCode = ReadCode(1, 99, "D code expected.");
-                if (DCode >= kFirstAperture) {
-                    Aperture = DCode;
-                }
-                BlockHasData = true;
-                break;
-            case 'X':
-                GX = ReadCode(kFullMin, kFullMax, "X value expected.");
-                BlockHasData = true;
-                break;
-            case 'Y':
-                GY = ReadCode(kFullMin, kFullMax, "Y value expected.");
-                BlockHasData = true;
                 break;
             case 'G': {
                 std::int32_t g = ReadCode(0, 99, "G code expected.");
@@ -138,12 +150,6 @@ void ReadGerber() {
                 }
                 break;
             }
-            case '*':
-                if (BlockHasData) {
-                    ExecuteBlock();
-                }
-                BlockHasData = false;
-                break;
             case Parser::kCR:
                 ReportRejections();
                 Parser::CloseInput();
