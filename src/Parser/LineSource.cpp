@@ -1,5 +1,7 @@
 #include "Parser/LineSource.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 #include "Dize274/Dize274.h"
@@ -79,7 +81,29 @@ void MarkLineEnd() {
         LineEnd = Pos;
         return;
     }
-    const void* Cr = std::memchr(Pos, kCR, static_cast<std::size_t>(StopZ - Pos));
+    const char* p = Pos;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Most lines are short: their first 32 bytes are searched here, 8 at
+        // a time (the read-ahead covers a word that passes StopZ), before
+        // the library's search takes over.
+        for (int Words = 0; Words < 4 && p < StopZ; ++Words, p += 8) {
+            std::uint64_t x = 0;
+            std::memcpy(&x, p, 8);
+            x ^= 0x0D0D0D0D0D0D0D0Du;  // a CR byte becomes zero
+            // The lowest set bit marks the first zero byte exactly.
+            std::uint64_t Zero = (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
+            if (Zero != 0) {
+                const char* Cr = p + std::countr_zero(Zero) / 8;
+                LineEnd = Cr < StopZ ? Cr : StopZ;
+                return;
+            }
+        }
+        if (p >= StopZ) {
+            LineEnd = StopZ;
+            return;
+        }
+    }
+    const void* Cr = std::memchr(p, kCR, static_cast<std::size_t>(StopZ - p));
     LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
 }
 
