@@ -76,12 +76,12 @@ make_plot() {
     fi
 }
 
-# Runs "$@" once under the runner; sets wall, rss. A failed run ends the benchmark.
+# Runs "$@" once under the runner; sets wall, rss, cpu. A failed run ends the benchmark.
 console="$dir/console.txt"
 time_once() {
     local result code
     result=$("$timerun" "$console" "$@")
-    read -r wall rss code <<<"$result"
+    read -r wall rss code cpu <<<"$result"
     if [ "$code" != 0 ]; then
         echo "failed with exit status $code: $*" >&2
         cat "$console" >&2
@@ -116,39 +116,42 @@ max() {
 }
 
 rows=()
-add_row() {  # label, bytes, target, median seconds, baseline seconds or "", peak KiB
-    rows+=("$1|$2|$3|$4|$5|$6")
+add_row() {  # label, bytes, target, median seconds, baseline seconds, peak KiB, median CPU seconds
+    rows+=("$1|$2|$3|$4|$5|$6|$7")
 }
 
 # Times the three conversions of one plot, interleaved so that a noisy moment
 # hurts all of them alike. Sets null_s, file_s, base_s (medians).
 measure_plot() {  # label, plot file, also-to-file (1/0)
     local label=$1 plot=$2 to_file=$3 bytes i
-    local -a null_t=() null_m=() file_t=() file_m=() base_t=() base_m=()
+    local -a null_t=() null_m=() null_c=() file_t=() file_m=() file_c=() base_t=() base_m=() base_c=()
     bytes=$(stat -c %s "$plot")
     local out="$dir/out.PCB"
     for ((i = 0; i < runs; i++)); do
         time_once "$baseline" "$plot"
-        base_t+=("$wall") base_m+=("$rss")
+        base_t+=("$wall") base_m+=("$rss") base_c+=("$cpu")
         time_once "$lumarind" "$plot" "$dir/null.PCB"
-        null_t+=("$wall") null_m+=("$rss")
+        null_t+=("$wall") null_m+=("$rss") null_c+=("$cpu")
         if [ "$i" = 0 ]; then check_conversion "$plot" ""; fi
         if [ "$to_file" = 1 ]; then
             rm -f "$out"  # a new file each time, as a first conversion makes
             time_once "$lumarind" "$plot" "$out"
-            file_t+=("$wall") file_m+=("$rss")
+            file_t+=("$wall") file_m+=("$rss") file_c+=("$cpu")
             if [ "$i" = 0 ]; then check_conversion "$plot" "$out"; fi
         fi
     done
     rm -f "$out"
     base_s=$(median "${base_t[@]}")
     null_s=$(median "${null_t[@]}")
-    add_row "$label" "$bytes" "/dev/null" "$null_s" "$base_s" "$(max "${null_m[@]}")"
+    add_row "$label" "$bytes" "/dev/null" "$null_s" "$base_s" "$(max "${null_m[@]}")" \
+        "$(median "${null_c[@]}")"
     if [ "$to_file" = 1 ]; then
         file_s=$(median "${file_t[@]}")
-        add_row "$label" "$bytes" "file" "$file_s" "$base_s" "$(max "${file_m[@]}")"
+        add_row "$label" "$bytes" "file" "$file_s" "$base_s" "$(max "${file_m[@]}")" \
+            "$(median "${file_c[@]}")"
     fi
-    add_row "$label" "$bytes" "baseline" "$base_s" "$base_s" "$(max "${base_m[@]}")"
+    add_row "$label" "$bytes" "baseline" "$base_s" "$base_s" "$(max "${base_m[@]}")" \
+        "$(median "${base_c[@]}")"
 }
 
 echo "Lumarind conversion benchmark: $lumarind"
@@ -182,13 +185,14 @@ if [ "$smoke" = 0 ]; then
 fi
 
 echo
-printf '%-16s %10s  %-9s %10s %9s %11s %10s\n' \
-    input "size MiB" output "median ms" "MB/s" "x baseline" "peak RSS"
+printf '%-16s %9s  %-9s %10s %7s %11s %10s %8s\n' \
+    input "size MiB" output "median ms" "MB/s" "x baseline" "peak RSS" "CPU ms"
 for row in "${rows[@]}"; do
-    IFS='|' read -r label bytes target secs base kib <<<"$row"
-    awk -v l="$label" -v b="$bytes" -v t="$target" -v s="$secs" -v bs="$base" -v k="$kib" 'BEGIN {
-        printf "%-16s %10.2f  %-9s %10.2f %9.0f %11.2f %6.2f MiB\n",
-               l, b / 1048576, t, s * 1000, b / 1e6 / s, s / bs, k / 1024 }'
+    IFS='|' read -r label bytes target secs base kib cpus <<<"$row"
+    awk -v l="$label" -v b="$bytes" -v t="$target" -v s="$secs" -v bs="$base" -v k="$kib" \
+        -v c="$cpus" 'BEGIN {
+        printf "%-16s %9.2f  %-9s %10.2f %7.0f %11.2f %6.2f MiB %8.2f\n",
+               l, b / 1048576, t, s * 1000, b / 1e6 / s, s / bs, k / 1024, c * 1000 }'
 done
 echo
 if [ "$smoke" = 1 ]; then
