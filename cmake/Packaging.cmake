@@ -27,8 +27,11 @@ else()
     install(FILES "${lumarind_man}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endif()
 
-# Byte for byte: the examples' CR LF line ends are what the program reads.
-install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/" DESTINATION "${lumarind_docdir}/examples")
+# Byte for byte: the examples' CR LF line ends are what the program reads. Listed
+# by name, so that a PCB file converted in the folder is not shipped with them.
+set(lumarind_examples README.md board.gbr setup.Cfg)
+list(TRANSFORM lumarind_examples PREPEND "${PROJECT_SOURCE_DIR}/examples/")
+install(FILES ${lumarind_examples} DESTINATION "${lumarind_docdir}/examples")
 
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "lumarind")

@@ -85,7 +85,7 @@ has "-rwxr-xr-x ./usr/bin/Lumarind"
 man=./usr/share/man/man1/Lumarind.1.gz
 grep -qxF -- "-rw-r--r-- $man" "$scratch/files" || man=./usr/share/man/man1/Lumarind.1
 has "-rw-r--r-- $man"
-examples=$(cd "$root/examples" && find . -type f | sort)
+examples=$(cd "$root" && git ls-files examples | sed 's|^examples/|./|' | sort)
 [ -n "$examples" ] || fail "examples/ is empty"
 while read -r f; do
     has "-rw-r--r-- ./usr/share/doc/lumarind/examples/${f#./}"
