@@ -33,8 +33,10 @@ std::int64_t Between(std::int64_t Low, std::int64_t High) {
            static_cast<std::int64_t>(NextRandom() % static_cast<std::uint64_t>(High - Low + 1));
 }
 
+// Written out once it holds kChunk bytes; a block always fits in the rest.
 constexpr std::size_t kChunk = 1 << 20;
-char Chunk[kChunk + 256];
+constexpr std::size_t kRoom = 256;
+char Chunk[kChunk + kRoom];
 std::size_t ChunkUsed = 0;
 std::FILE* Out = nullptr;
 std::uint64_t Written = 0;
@@ -49,13 +51,18 @@ void FlushChunk() {
 }
 
 void PutText(std::string_view Text) {
+    if (Text.size() > sizeof Chunk - ChunkUsed) {
+        FlushChunk();  // never with the blocks written here
+    }
     std::memcpy(Chunk + ChunkUsed, Text.data(), Text.size());
     ChunkUsed += Text.size();
 }
 
 void PutNumber(std::int64_t N) {
-    ChunkUsed = static_cast<std::size_t>(
-        std::to_chars(Chunk + ChunkUsed, Chunk + kChunk + 256, N).ptr - Chunk);
+    char Digits[24];
+    PutText(std::string_view(
+        Digits,
+        static_cast<std::size_t>(std::to_chars(Digits, Digits + sizeof Digits, N).ptr - Digits)));
 }
 
 // Coordinates wander like traces on a 1 m board in 0.1 um units: 100000 to
