@@ -80,14 +80,17 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The digits of u, two at a time from the right.
-char* PutDigitsByPairs(char* Out, std::uint32_t u) {
+// How many decimal digits u has: floor(log10) from the bit width, corrected
+// by one comparison; u | 1 has the digits of u and makes 0 one digit long.
+std::size_t DigitCount(std::uint32_t u) {
     static constexpr std::uint32_t kPowers[] = {1,      10,      100,      1000,      10000,
                                                 100000, 1000000, 10000000, 100000000, 1000000000};
-    // floor(log10) from the bit width, corrected by one comparison; u | 1 has
-    // the digits of u and makes 0 one digit long.
     auto Guess = static_cast<std::size_t>((std::bit_width(u | 1) * 1233) >> 12);
-    std::size_t Digits = Guess + 1 - ((u | 1) < kPowers[Guess] ? 1 : 0);
+    return Guess + 1 - ((u | 1) < kPowers[Guess] ? 1 : 0);
+}
+
+// The Digits digits of u, two at a time from the right.
+void PutDigitsByPairs(char* Out, std::uint32_t u, std::size_t Digits) {
     char* Last = Out + Digits;
     while (u >= 100) {
         Last -= 2;
@@ -99,24 +102,21 @@ char* PutDigitsByPairs(char* Out, std::uint32_t u) {
     } else {
         Last[-1] = static_cast<char>('0' + u);
     }
-    return Out + Digits;
 }
 
-// The digits of u below 10^8, all at once: one per byte, the first in the
-// lowest, split into halves of 4, quarters of 2 and single digits
+// The Digits digits of u below 10^8, all at once: one per byte, the first in
+// the lowest, split into halves of 4, quarters of 2 and single digits
 // (x * 10486 >> 20 is x / 100 for x < 43699, x * 103 >> 10 is x / 10 for
-// x < 179); the leading zero bytes are then dropped. Writes 8 bytes.
-char* PutDigitsAtOnce(char* Out, std::uint32_t u) {
+// x < 179); the leading zero bytes are then dropped. Writes 8 bytes. The
+// count comes separately: what follows need not wait for the digits.
+void PutDigitsAtOnce(char* Out, std::uint32_t u, std::size_t Digits) {
     std::uint64_t x = (u / 10000) | (std::uint64_t{u % 10000} << 32);
     std::uint64_t Hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
     x = Hundreds | ((x - 100 * Hundreds) << 16);
     std::uint64_t Tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
     x = Tens | ((x - 10 * Tens) << 8);
-    // The top bit set makes 0 one digit long.
-    int Zeros = std::countr_zero(x | (std::uint64_t{1} << 56)) / 8;
-    x = (x + 0x3030303030303030u) >> (8 * Zeros);
+    x = (x + 0x3030303030303030u) >> (8 * (8 - Digits));
     std::memcpy(Out, &x, 8);
-    return Out + 8 - Zeros;
 }
 
 // Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
@@ -127,13 +127,14 @@ char* PutDigitsAtOnce(char* Out, std::uint32_t u) {
         *Out++ = '-';
         u = 0u - u;
     }
-    if (std::endian::native == std::endian::little && u < 100000000) {
-        Out = PutDigitsAtOnce(Out, u);
+    std::size_t Digits = DigitCount(u);
+    if (std::endian::native == std::endian::little && Digits <= 8) {
+        PutDigitsAtOnce(Out, u, Digits);
     } else {
-        Out = PutDigitsByPairs(Out, u);
+        PutDigitsByPairs(Out, u, Digits);
     }
-    *Out = ' ';
-    return Out + 1;
+    Out[Digits] = ' ';
+    return Out + Digits + 1;
 }
 
 // PutAnyNumber, with the short way for the codes and the layer inline.
