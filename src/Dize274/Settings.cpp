@@ -44,16 +44,6 @@ std::int64_t Scale(std::uint8_t Axis, std::int32_t v, std::int32_t o, std::int32
                    std::int32_t q) {
     // |v - o| < 2^32 and |m| <= 2^31, so the product fits in 64 bits exactly.
     std::int64_t p = (std::int64_t{v} - o) * m;
-    if (q < 1) {
-        // Never from a configuration; kept exact all the same.
-        std::int64_t Quotient = p / q;
-        std::int64_t Rest = p % q;  // takes the sign of p
-        std::int64_t TwiceRest = 2 * (Rest < 0 ? -Rest : Rest);
-        if (TwiceRest > q || (TwiceRest == q && Quotient % 2 != 0)) {
-            Quotient += p < 0 ? -1 : 1;
-        }
-        return Quotient;
-    }
     // The magnitude is rounded, halves to the even neighbour, then signed:
     // the same as rounding the signed quotient. No branches: which way a
     // coordinate rounds is as good as random.
