@@ -23,9 +23,7 @@ std::uint64_t RejectedLines[kLastAperture + 1];
 std::uint64_t RejectedPads[kLastAperture + 1];
 
 // Reads the number after a code letter; the end of the input there is an error.
-// Inline: a call of its own per number costs more than its body.
-[[gnu::always_inline]] inline std::int32_t ReadCode(std::int32_t Min, std::int32_t Max,
-                                                    std::string_view Missing) {
+std::int32_t ReadCode(std::int32_t Min, std::int32_t Max, std::string_view Missing) {
     std::int32_t Value = 0;
     bool Found = false;
     ReadIntParam(Min, Max, Value, Found);
@@ -91,6 +89,65 @@ void ReportRejections() {
     }
 }
 
+void SelectD(std::int32_t d) {
+    DCode = d;
+    if (d >= kFirstAperture) {
+        Aperture = d;
+    }
+    BlockHasData = true;
+}
+
+void EndBlock() {
+    if (BlockHasData) {
+        ExecuteBlock();
+    }
+    BlockHasData = false;
+}
+
+// The fields of nearly every block, code letters with plain short numbers and
+// the block's end, taken straight from the buffer: no call per character, and
+// the position stays in a register. Stops before anything else, leaving it to
+// the general loop, which would read these the same way. True when the whole
+// of a non-empty run was taken.
+bool ReadPlainFields() {
+    std::string_view Run = Parser::BufferedLine();
+    const char* Start = Run.data();
+    const char* End = Start + Run.size();
+    const char* p = Start;
+    while (p < End) {
+        char c = *p;
+        if (c == 'X' || c == 'Y' || c == 'D') {
+            std::int32_t Value = 0;
+            std::size_t n = Parser::ShortNumberAt(p + 1, Value);
+            // A number that reaches the end of the run may go on beyond it.
+            if (n == 0 || static_cast<std::size_t>(End - p) <= n + 1) {
+                break;
+            }
+            if (c == 'X') {
+                GX = Value;
+                BlockHasData = true;
+            } else if (c == 'Y') {
+                GY = Value;
+                BlockHasData = true;
+            } else if (Value >= 1 && Value <= 99) {
+                SelectD(Value);
+            } else {
+                break;  // the general loop reports it
+            }
+            p += n + 1;
+        } else if (c == '*') {
+            ++p;
+            EndBlock();
+        } else if (c == ' ') {
+            ++p;
+        } else {
+            break;
+        }
+    }
+    Parser::Take(static_cast<std::size_t>(p - Start));
+    return p == End && p != Start;
+}
+
 }  // namespace
 
 void ReadGerber() {
@@ -104,35 +161,27 @@ void ReadGerber() {
     OpenPcb();
 
     for (;;) {
+        // Over a line end, if one is next: the run of the next line is marked.
+        (void)Parser::PeekChar();
+        if (ReadPlainFields()) {
+            continue;
+        }
         char c = Parser::GetChar();
-        // The four characters of nearly every block first, in their usual
-        // order: a chain of tests predicts better than a jump table.
-        if (c == 'X') {
-            GX = ReadCode(kFullMin, kFullMax, "X value expected.");
-            BlockHasData = true;
-            continue;
-        }
-        if (c == 'Y') {
-            GY = ReadCode(kFullMin, kFullMax, "Y value expected.");
-            BlockHasData = true;
-            continue;
-        }
-        if (c == 'D') {
-            DCode = ReadCode(1, 99, "D code expected.");
-            if (DCode >= kFirstAperture) {
-                Aperture = DCode;
-            }
-            BlockHasData = true;
-            continue;
-        }
-        if (c == '*') {
-            if (BlockHasData) {
-                ExecuteBlock();
-            }
-            BlockHasData = false;
-            continue;
-        }
         switch (c) {
+            case 'X':
+                GX = ReadCode(kFullMin, kFullMax, "X value expected.");
+                BlockHasData = true;
+                break;
+            case 'Y':
+                GY = ReadCode(kFullMin, kFullMax, "Y value expected.");
+                BlockHasData = true;
+                break;
+            case 'D':
+                SelectD(ReadCode(1, 99, "D code expected."));
+                break;
+            case '*':
+                EndBlock();
+                break;
             case ' ':
                 break;
             case '%':

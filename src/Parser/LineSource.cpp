@@ -21,8 +21,8 @@ constexpr char kCtrlZ = '\x1a';
 constexpr std::size_t kBufferSize = 256 * 1024;
 
 // Bytes past the end of the data may be read (never used): the number
-// scanner looks at 8 bytes at a time.
-constexpr std::size_t kReadAhead = 8;
+// scanner looks at 8 bytes at a time, the line-end search at 32.
+constexpr std::size_t kReadAhead = 32;
 char Buffer[kBufferSize + kReadAhead];
 const char* Pos = Buffer;  // the next unread byte of the file
 const char* End = Buffer;
@@ -74,19 +74,20 @@ bool AtEndOfFile() {
     return b < 0 || b == kCtrlZ;
 }
 
-// Sets LineEnd after anything that moved Pos other than over ordinary
-// characters. Pos never passes StopZ: a Ctrl-Z is never consumed.
-void MarkLineEnd() {
-    if (!InLine || Pos >= StopZ) {
-        LineEnd = Pos;
-        return;
-    }
-    const char* p = Pos;
+// Sets LineEnd beyond a run of a long line: the next CR, or StopZ.
+[[gnu::noinline]] void FindLineEnd(const char* From) {
+    const void* Cr = std::memchr(From, kCR, static_cast<std::size_t>(StopZ - From));
+    LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
+}
+
+// Sets LineEnd for the current line at Pos, when Pos < StopZ.
+void MarkRunEnd() {
     if constexpr (std::endian::native == std::endian::little) {
         // Most lines are short: their first 32 bytes are searched here, 8 at
-        // a time (the read-ahead covers a word that passes StopZ), before
-        // the library's search takes over.
-        for (int Words = 0; Words < 4 && p < StopZ; ++Words, p += 8) {
+        // a time (the read-ahead covers words that pass StopZ), before the
+        // library's search takes over.
+        const char* p = Pos;
+        for (int Words = 0; Words < 4; ++Words, p += 8) {
             std::uint64_t x = 0;
             std::memcpy(&x, p, 8);
             x ^= 0x0D0D0D0D0D0D0D0Du;  // a CR byte becomes zero
@@ -102,9 +103,20 @@ void MarkLineEnd() {
             LineEnd = StopZ;
             return;
         }
+        FindLineEnd(p);
+    } else {
+        FindLineEnd(Pos);
     }
-    const void* Cr = std::memchr(p, kCR, static_cast<std::size_t>(StopZ - p));
-    LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
+}
+
+// Sets LineEnd after anything that moved Pos other than over ordinary
+// characters. Pos never passes StopZ: a Ctrl-Z is never consumed.
+void MarkLineEnd() {
+    if (!InLine || Pos >= StopZ) {
+        LineEnd = Pos;
+        return;
+    }
+    MarkRunEnd();
 }
 
 // Passes over line ends, counting the lines, until a character is available
@@ -129,6 +141,11 @@ void Refill() {
     MarkLineEnd();
 }
 
+[[gnu::noinline]] char PeekCharRefill() {
+    Refill();
+    return ScanStatus >= kEndOfInput ? kCR : *Pos;
+}
+
 // The slow paths stay out of line, so that the fast ones inline into the
 // scanner and the Gerber loop.
 [[gnu::noinline]] char PeekCharSlow() {
@@ -138,11 +155,10 @@ void Refill() {
         Pos += 2;
         ++LineNo;
         ScanStatus = kOther;
-        MarkLineEnd();
+        MarkRunEnd();
         return *Pos;
     }
-    Refill();
-    return ScanStatus >= kEndOfInput ? kCR : *Pos;
+    return PeekCharRefill();
 }
 
 [[gnu::noinline]] char GetCharSlow() {
@@ -197,6 +213,18 @@ std::string_view LineRest() {
         (void)LineCharSlow();
     }
     return {Pos, static_cast<std::size_t>(LineEnd - Pos)};
+}
+
+std::string_view BufferedLine() {
+    return {Pos, Pos < LineEnd ? static_cast<std::size_t>(LineEnd - Pos) : 0};
+}
+
+void Take(std::size_t n) {
+    if (n > 0) {
+        Pos += n;
+        CurChar = Pos[-1];
+        ScanStatus = kOther;
+    }
 }
 
 void Advance() {

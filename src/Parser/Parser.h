@@ -53,6 +53,18 @@ char GetChar();
 /// Scans one token and returns the status.
 [[nodiscard]] std::uint8_t ScanToken();
 
+/// The short way through a line for a reader that looks at the bytes itself:
+/// the characters from the current position up to the line's end that are in
+/// the buffer now. Empty at the line's end (a PeekChar goes over it) and
+/// sometimes before it. Valid until the next call of the scanner; 32 bytes
+/// from its start may be read whatever its size.
+std::string_view BufferedLine();
+/// Takes the first n characters of BufferedLine(), as n GetChar calls would.
+void Take(std::size_t n);
+/// The length of the unsigned number of 1 to 7 digits at p, its value in
+/// Value; 0 when p holds no digit or 8 or more. Reads the 8 bytes at p.
+std::size_t ShortNumberAt(const char* p, std::int32_t& Value);
+
 /// The value a number text (optional sign, then digits) stands for, saturated
 /// at +-kNumberLimit; the scanner converts numbers by the same steps.
 std::int64_t NumberValue(std::string_view Text);

@@ -185,6 +185,23 @@ std::int64_t NumberValue(std::string_view Text) {
     return Negative ? -Magnitude : Magnitude;
 }
 
+std::size_t ShortNumberAt(const char* p, std::int32_t& Value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::uint64_t v = 0;
+        std::size_t n = LeadingDigits(p, v);
+        Value = static_cast<std::int32_t>(v);
+        return n < 8 ? n : 0;
+    } else {
+        std::size_t n = 0;
+        std::int32_t v = 0;
+        for (; n < 8 && IsDigit(p[n]); ++n) {
+            v = v * 10 + (p[n] - '0');
+        }
+        Value = v;
+        return n < 8 ? n : 0;
+    }
+}
+
 std::uint8_t ScanToken() {
     char c = PeekChar();
     if (IsDigit(c) || c == '+' || c == '-') {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <vector>
@@ -16,23 +17,41 @@ struct Stream {
     int LastLineNo = -1;     // LineNo at the end of the input
 };
 
-// Reads Name to the end of its input. With Peek, every GetChar is preceded by
-// a PeekChar that must announce the same character.
-Stream ReadAll(const std::string& Name, bool Peek) {
+// How a test reads: GetChar alone; every GetChar preceded by a PeekChar that
+// must announce the same character; or the line's buffered runs taken in
+// pieces, as the Gerber reader takes them, with GetChar where a run is empty.
+enum class Style { Get, Peek, Runs };
+constexpr Style kAllStyles[] = {Style::Get, Style::Peek, Style::Runs};
+
+// Reads Name to the end of its input.
+Stream ReadAll(const std::string& Name, Style How) {
     Parser::OpenInput(Name);
     Stream s;
     std::size_t PeekMisses = 0;
     for (;;) {
-        char Seen = Peek ? Parser::PeekChar() : Parser::kCR;
+        char Seen = How == Style::Get ? Parser::kCR : Parser::PeekChar();
+        std::string_view Run = Parser::BufferedLine();
+        if (How == Style::Runs && !Run.empty()) {
+            // Pieces of 1 to 3 characters, so that a run is left anywhere.
+            std::size_t n = std::min<std::size_t>(Run.size(), 1 + s.Chars.size() % 3);
+            PeekMisses += Run[0] != Seen;
+            for (char c : Run.substr(0, n)) {
+                s.Chars.push_back(c);
+                s.Lines.push_back(Parser::LineNo);
+            }
+            Parser::Take(n);
+            EXPECT_EQ(Parser::CurChar, Run[n - 1]);
+            continue;
+        }
         char c = Parser::GetChar();
-        PeekMisses += Peek && c != Seen;
+        PeekMisses += How != Style::Get && c != Seen;
         if (c == Parser::kCR) {
             break;
         }
         s.Chars.push_back(c);
         s.Lines.push_back(Parser::LineNo);
     }
-    EXPECT_EQ(PeekMisses, 0u) << "PeekChar announced another character than GetChar took";
+    EXPECT_EQ(PeekMisses, 0u) << "PeekChar announced another character than was taken";
     s.LastLineNo = Parser::LineNo;
     EXPECT_EQ(Parser::ScanStatus, Parser::kEndOfInput);
     return s;
@@ -72,11 +91,13 @@ Stream Expected(const std::string& Bytes) {
 void ExpectReadsLikeCut(const std::string& Bytes) {
     WriteBytes("in.gbr", Bytes);
     Stream Want = Expected(Bytes);
-    for (bool Peek : {false, true}) {
-        Stream Got = ReadAll("in.gbr", Peek);
+    for (Style How : kAllStyles) {
+        Stream Got = ReadAll("in.gbr", How);
         EXPECT_EQ(Got.Chars.size(), Want.Chars.size());
-        EXPECT_TRUE(Got.Chars == Want.Chars) << "characters differ, Peek " << Peek;
-        EXPECT_TRUE(Got.Lines == Want.Lines) << "line numbers differ, Peek " << Peek;
+        EXPECT_TRUE(Got.Chars == Want.Chars)
+            << "characters differ, style " << static_cast<int>(How);
+        EXPECT_TRUE(Got.Lines == Want.Lines)
+            << "line numbers differ, style " << static_cast<int>(How);
         EXPECT_EQ(Got.LastLineNo, Want.LastLineNo);
     }
 }
@@ -118,8 +139,8 @@ TEST_F(LineSource, LineEndsCtrlZAndOddBytesReadAsTheyShould) {
         for (char d : r.Lines) {
             Lines.push_back(d - '0');
         }
-        for (bool Peek : {false, true}) {
-            Stream s = ReadAll("in.gbr", Peek);
+        for (Style How : kAllStyles) {
+            Stream s = ReadAll("in.gbr", How);
             EXPECT_EQ(s.Chars, r.Chars) << ::testing::PrintToString(r.Bytes);
             EXPECT_EQ(s.Lines, Lines) << ::testing::PrintToString(r.Bytes);
             EXPECT_EQ(s.LastLineNo, r.LastLineNo) << ::testing::PrintToString(r.Bytes);
@@ -161,13 +182,13 @@ TEST_F(LineSource, EveryOpenRestartsLineCountAndForgetsTheOldFile) {
     EXPECT_EQ(Parser::LineNo, 3);
     Parser::OpenInput("b.gbr");
     EXPECT_EQ(Parser::LineNo, 0);
-    Stream s = ReadAll("b.gbr", false);
+    Stream s = ReadAll("b.gbr", Style::Get);
     EXPECT_EQ(s.Chars, "XYZ");
 
     // Abandoned midway: nothing of the old buffer may leak into the next file.
     Parser::OpenInput("a.Cfg");
     EXPECT_EQ(Parser::GetChar(), 'A');
-    EXPECT_EQ(ReadAll("b.gbr", false).Chars, "XYZ");
+    EXPECT_EQ(ReadAll("b.gbr", Style::Get).Chars, "XYZ");
     Parser::CloseInput();
 }
 
@@ -178,7 +199,7 @@ TEST_F(LineSource, LongLinesAreReadWhole) {
     ExpectReadsLikeCut(L255 + "\r\n" + L256 + "\r\nX");
     ExpectReadsLikeCut(L255);
     ExpectReadsLikeCut(Huge + "\r\nY\r\n" + Huge);
-    Stream s = ReadAll("in.gbr", false);
+    Stream s = ReadAll("in.gbr", Style::Get);
     ASSERT_EQ(s.Lines.size(), 600001u);
     EXPECT_EQ(s.Lines[299999], 1);
     EXPECT_EQ(s.Lines[300000], 2);
@@ -192,7 +213,7 @@ TEST_F(LineSource, LineEndSplitAcrossTheReadBufferCountsOnce) {
     ASSERT_EQ(Bytes[262143], '\r');
     ASSERT_EQ(Bytes[262144], '\n');
     WriteBytes("in.gbr", Bytes);
-    Stream s = ReadAll("in.gbr", false);
+    Stream s = ReadAll("in.gbr", Style::Get);
     EXPECT_EQ(s.Chars.size(), kReadBuffer + 1);
     EXPECT_EQ(s.Chars.substr(kReadBuffer - 1), "bc");
     EXPECT_EQ(s.Lines.back(), 2);

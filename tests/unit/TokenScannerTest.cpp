@@ -179,4 +179,33 @@ TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     EXPECT_EQ(Parser::ScanToken(), Parser::kEndOfInput);
 }
 
+TEST(ShortNumberAt, TakesOneToSevenDigitsAndNothingElse) {
+    struct Row {
+        const char* Bytes;  // 8 bytes are read
+        std::size_t Length;
+        std::int32_t Value;
+    };
+    for (const Row& r : {
+             Row{"0*......", 1, 0},
+             Row{"7Y......", 1, 7},
+             Row{"01*.....", 2, 1},
+             Row{"1234567*", 7, 1234567},
+             Row{"9999999/", 7, 9999999},  // the characters next to the digits
+             Row{"0000042:", 7, 42},
+             Row{"123456 7", 6, 123456},
+             Row{"12345678", 0, 0},  // 8 or more digits: the long way
+             Row{"-1234...", 0, 0},  // signs too
+             Row{"+1......", 0, 0},
+             Row{" 1......", 0, 0},
+             Row{"*.......", 0, 0},
+         }) {
+        std::int32_t Value = -1;
+        std::size_t n = Parser::ShortNumberAt(r.Bytes, Value);
+        EXPECT_EQ(n, r.Length) << r.Bytes;
+        if (n > 0) {
+            EXPECT_EQ(Value, r.Value) << r.Bytes;
+        }
+    }
+}
+
 }  // namespace
