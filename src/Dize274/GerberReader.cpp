@@ -41,13 +41,22 @@ void SkipParameterBlock() {
     }
 }
 
+// The rare ends of a block, out of line so that the usual ones stay lean.
+[[gnu::noinline]] void WarnNoAperture() {
+    Warning("No aperture selected.");
+}
+
+[[gnu::noinline]] void WarnUnknownD() {
+    Warning("Unknown D code (" + IntToText(DCode) + ").");
+}
+
 void ExecuteBlock() {
     switch (DCode) {
         case 0:
             break;  // no D code read yet
         case 1:
             if (Aperture == 0) {
-                Warning("No aperture selected.");
+                WarnNoAperture();
             } else if (LineWidth[Aperture] < 0) {
                 ++RejectedLines[Aperture];
             } else {
@@ -59,7 +68,7 @@ void ExecuteBlock() {
             break;
         case 3:
             if (Aperture == 0) {
-                Warning("No aperture selected.");
+                WarnNoAperture();
             } else if (PadPattern[Aperture] < 0) {
                 ++RejectedPads[Aperture];
             } else {
@@ -68,7 +77,7 @@ void ExecuteBlock() {
             break;
         default:
             if (DCode < kFirstAperture) {
-                Warning("Unknown D code (" + IntToText(DCode) + ").");
+                WarnUnknownD();
             }
             break;  // an aperture select only
     }
@@ -105,47 +114,60 @@ void EndBlock() {
 }
 
 // The fields of nearly every block, code letters with plain short numbers and
-// the block's end, taken straight from the buffer: no call per character, and
-// the position stays in a register. Stops before anything else, leaving it to
-// the general loop, which would read these the same way. True when the whole
-// of a non-empty run was taken.
+// the block's end, taken straight from the buffer, line after line: no call
+// per character, and the position stays in a register. Stops before anything
+// else, leaving it to the general loop, which would read these the same way.
+// True when it took whole runs and the next is not in sight yet.
 bool ReadPlainFields() {
     std::string_view Run = Parser::BufferedLine();
-    const char* Start = Run.data();
-    const char* End = Start + Run.size();
-    const char* p = Start;
-    while (p < End) {
-        char c = *p;
-        if (c == 'X' || c == 'Y' || c == 'D') {
+    if (Run.empty()) {
+        return false;
+    }
+    do {
+        const char* Start = Run.data();
+        const char* End = Start + Run.size();
+        const char* p = Start;
+        while (p < End) {
+            char c = *p;
             std::int32_t Value = 0;
-            std::size_t n = Parser::ShortNumberAt(p + 1, Value);
-            // A number that reaches the end of the run may go on beyond it.
-            if (n == 0 || static_cast<std::size_t>(End - p) <= n + 1) {
+            // Nearly every D code has two digits: the short way for them.
+            if (c == 'D' && End - p > 3 && Parser::TwoDigitsAt(p + 1, Value) && Value >= 1) {
+                SelectD(Value);
+                p += 3;
+            } else if (c == 'X' || c == 'Y' || c == 'D') {
+                std::size_t n = Parser::ShortNumberAt(p + 1, Value);
+                // A number that reaches the end of the run may go on beyond it.
+                if (n == 0 || static_cast<std::size_t>(End - p) <= n + 1) {
+                    break;
+                }
+                if (c == 'X') {
+                    GX = Value;
+                    BlockHasData = true;
+                } else if (c == 'Y') {
+                    GY = Value;
+                    BlockHasData = true;
+                } else if (Value >= 1 && Value <= 99) {
+                    SelectD(Value);
+                } else {
+                    break;  // the general loop reports it
+                }
+                p += n + 1;
+            } else if (c == '*') {
+                ++p;
+                EndBlock();
+            } else if (c == ' ') {
+                ++p;
+            } else {
                 break;
             }
-            if (c == 'X') {
-                GX = Value;
-                BlockHasData = true;
-            } else if (c == 'Y') {
-                GY = Value;
-                BlockHasData = true;
-            } else if (Value >= 1 && Value <= 99) {
-                SelectD(Value);
-            } else {
-                break;  // the general loop reports it
-            }
-            p += n + 1;
-        } else if (c == '*') {
-            ++p;
-            EndBlock();
-        } else if (c == ' ') {
-            ++p;
-        } else {
-            break;
         }
-    }
-    Parser::Take(static_cast<std::size_t>(p - Start));
-    return p == End && p != Start;
+        if (p < End) {
+            (void)Parser::Take(static_cast<std::size_t>(p - Start));
+            return false;
+        }
+        Run = Parser::Take(Run.size());
+    } while (!Run.empty());
+    return true;
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ constexpr char kDigitPairs[] =
 
 // How many decimal digits u has: floor(log10) from the bit width, corrected
 // by one comparison; u | 1 has the digits of u and makes 0 one digit long.
-std::size_t DigitCount(std::uint32_t u) {
+[[gnu::always_inline]] inline std::size_t DigitCount(std::uint32_t u) {
     static constexpr std::uint32_t kPowers[] = {1,      10,      100,      1000,      10000,
                                                 100000, 1000000, 10000000, 100000000, 1000000000};
     auto Guess = static_cast<std::size_t>((std::bit_width(u | 1) * 1233) >> 12);
@@ -104,33 +104,38 @@ void PutDigitsByPairs(char* Out, std::uint32_t u, std::size_t Digits) {
     }
 }
 
-// The Digits digits of u below 10^8, all at once: one per byte, the first in
-// the lowest, split into halves of 4, quarters of 2 and single digits
+// The digits of u below 10^8, one per byte with leading zero bytes, the first
+// in the lowest: split into halves of 4, quarters of 2 and single digits
 // (x * 10486 >> 20 is x / 100 for x < 43699, x * 103 >> 10 is x / 10 for
-// x < 179); the leading zero bytes are then dropped. Writes 8 bytes. The
-// count comes separately: what follows need not wait for the digits.
-void PutDigitsAtOnce(char* Out, std::uint32_t u, std::size_t Digits) {
+// x < 179).
+[[gnu::always_inline]] inline std::uint64_t EightDigits(std::uint32_t u) {
     std::uint64_t x = (u / 10000) | (std::uint64_t{u % 10000} << 32);
     std::uint64_t Hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Fu;
     x = Hundreds | ((x - 100 * Hundreds) << 16);
     std::uint64_t Tens = ((x * 103) >> 10) & 0x000F000F000F000Fu;
-    x = Tens | ((x - 10 * Tens) << 8);
-    x = (x + 0x3030303030303030u) >> (8 * (8 - Digits));
-    std::memcpy(Out, &x, 8);
+    return Tens | ((x - 10 * Tens) << 8);
 }
 
 // Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
-// May write up to 8 bytes past the blank.
-[[gnu::noinline]] char* PutAnyNumber(char* Out, std::int32_t N) {
+// May write up to 8 bytes past the blank. Inline: coordinates are most of
+// what is written.
+[[gnu::always_inline]] inline char* PutAnyNumber(char* Out, std::int32_t N) {
     auto u = static_cast<std::uint32_t>(N);
     if (N < 0) {
         *Out++ = '-';
         u = 0u - u;
     }
-    std::size_t Digits = DigitCount(u);
-    if (std::endian::native == std::endian::little && Digits <= 8) {
-        PutDigitsAtOnce(Out, u, Digits);
+    std::size_t Digits = 0;
+    if (std::endian::native == std::endian::little && u < 100000000) {
+        std::uint64_t x = EightDigits(u);
+        // The leading zero bytes end at the lowest set bit; the units byte is
+        // marked, so that 0 keeps its one digit.
+        int Shift = std::countr_zero(x | std::uint64_t{1} << 56) & 56;
+        x = (x + 0x3030303030303030u) >> Shift;
+        std::memcpy(Out, &x, 8);
+        Digits = 8 - static_cast<std::size_t>(Shift / 8);
     } else {
+        Digits = DigitCount(u);
         PutDigitsByPairs(Out, u, Digits);
     }
     Out[Digits] = ' ';
@@ -153,6 +158,15 @@ void PutDigitsAtOnce(char* Out, std::uint32_t u, std::size_t Digits) {
     return PutAnyNumber(Out, N);
 }
 
+// A full piece goes out; what overhangs it moves to the front.
+[[gnu::noinline]] void SendPiece() {
+    (void)FileIO::WriteAll(PcbFile, PcbName, PcbBuffer, kPcbBufferSize);
+    PcbUsed -= kPcbBufferSize;
+    std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);
+    CurText = nullptr;
+    CheckIO(PcbName);
+}
+
 // Closes a record written in place at PcbBuffer + PcbUsed, the last blank
 // before Out becoming ")": a full piece goes out as Put would send it.
 void EndRecord(char* Out) {
@@ -161,18 +175,20 @@ void EndRecord(char* Out) {
     Out[1] = '\n';
     PcbUsed = static_cast<std::size_t>(Out + 2 - PcbBuffer);
     if (PcbUsed >= kPcbBufferSize) {
-        (void)FileIO::WriteAll(PcbFile, PcbName, PcbBuffer, kPcbBufferSize);
-        PcbUsed -= kPcbBufferSize;
-        std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);
-        CurText = nullptr;
+        SendPiece();
     }
-    CheckIO(PcbName);
 }
 
 char* StartRecord() {
     char* Out = PcbBuffer + PcbUsed;
     std::memcpy(Out, "    (", 5);
     return Out + 5;
+}
+
+[[gnu::noinline]] void SwitchSection(std::uint8_t k) {
+    CloseSection();
+    PutLine(kSectionHeader[k]);
+    CurSection = k;
 }
 
 void RemoveTempOnSignal(int Signal) {
@@ -314,7 +330,7 @@ void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
         Out = PutNumber(PutNumber(Out, CurX), CurY);
     }
     char* Point = Out;
-    Out = PutNumber(PutNumber(Out, x), y);
+    Out = PutAnyNumber(PutAnyNumber(Out, x), y);
     std::size_t PointSize = static_cast<std::size_t>(Out - Point);
     EndRecord(PutNumber(PutNumber(Out, w), Layer));
     // A piece that went out may have moved the record.
@@ -326,16 +342,13 @@ void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
     SelectSection(kPads);
-    EndRecord(PutNumber(PutNumber(PutNumber(StartRecord(), x), y), p));
+    EndRecord(PutNumber(PutAnyNumber(PutAnyNumber(StartRecord(), x), y), p));
 }
 
 void SelectSection(std::uint8_t k) {
-    if (k == CurSection) {
-        return;
+    if (k != CurSection) {
+        SwitchSection(k);
     }
-    CloseSection();
-    PutLine(kSectionHeader[k]);
-    CurSection = k;
 }
 
 void CloseSection() {

@@ -146,19 +146,23 @@ void Refill() {
     return ScanStatus >= kEndOfInput ? kCR : *Pos;
 }
 
-// The slow paths stay out of line, so that the fast ones inline into the
-// scanner and the Gerber loop.
-[[gnu::noinline]] char PeekCharSlow() {
-    // The usual line end, CR LF and an ordinary character, is what Refill
-    // would pass over; the rest is left to it.
+// Goes over the usual line end at Pos, CR LF and an ordinary character, as
+// Refill would; false, with nothing done, at any other.
+bool StepOverLineEnd() {
     if (InLine && StopZ - Pos > 2 && Pos[0] == kCR && Pos[1] == kLF && Pos[2] != kCR) {
         Pos += 2;
         ++LineNo;
         ScanStatus = kOther;
         MarkRunEnd();
-        return *Pos;
+        return true;
     }
-    return PeekCharRefill();
+    return false;
+}
+
+// The slow paths stay out of line, so that the fast ones inline into the
+// scanner and the Gerber loop.
+[[gnu::noinline]] char PeekCharSlow() {
+    return StepOverLineEnd() ? *Pos : PeekCharRefill();
 }
 
 [[gnu::noinline]] char GetCharSlow() {
@@ -219,12 +223,16 @@ std::string_view BufferedLine() {
     return {Pos, Pos < LineEnd ? static_cast<std::size_t>(LineEnd - Pos) : 0};
 }
 
-void Take(std::size_t n) {
+std::string_view Take(std::size_t n) {
     if (n > 0) {
         Pos += n;
         CurChar = Pos[-1];
         ScanStatus = kOther;
     }
+    if (Pos == LineEnd) {
+        (void)StepOverLineEnd();
+    }
+    return BufferedLine();
 }
 
 void Advance() {

@@ -59,11 +59,17 @@ char GetChar();
 /// sometimes before it. Valid until the next call of the scanner; 32 bytes
 /// from its start may be read whatever its size.
 std::string_view BufferedLine();
-/// Takes the first n characters of BufferedLine(), as n GetChar calls would.
-void Take(std::size_t n);
+/// Takes the first n characters of BufferedLine(), as n GetChar calls would,
+/// and returns BufferedLine() after them. Where that would be empty at the
+/// usual line end, CR LF with the next line's first character in the buffer,
+/// it goes over the line end as PeekChar would and returns the next line's run.
+std::string_view Take(std::size_t n);
 /// The length of the unsigned number of 1 to 7 digits at p, its value in
 /// Value; 0 when p holds no digit or 8 or more. Reads the 8 bytes at p.
 std::size_t ShortNumberAt(const char* p, std::int32_t& Value);
+/// Whether exactly two digits stand at p, their value in Value. Reads the 3
+/// bytes at p.
+bool TwoDigitsAt(const char* p, std::int32_t& Value);
 
 /// The value a number text (optional sign, then digits) stands for, saturated
 /// at +-kNumberLimit; the scanner converts numbers by the same steps.

@@ -202,6 +202,14 @@ std::size_t ShortNumberAt(const char* p, std::int32_t& Value) {
     }
 }
 
+bool TwoDigitsAt(const char* p, std::int32_t& Value) {
+    if (IsDigit(p[0]) && IsDigit(p[1]) && !IsDigit(p[2])) {
+        Value = (p[0] - '0') * 10 + (p[1] - '0');
+        return true;
+    }
+    return false;
+}
+
 std::uint8_t ScanToken() {
     char c = PeekChar();
     if (IsDigit(c) || c == '+' || c == '-') {

@@ -32,15 +32,19 @@ Stream ReadAll(const std::string& Name, Style How) {
         char Seen = How == Style::Get ? Parser::kCR : Parser::PeekChar();
         std::string_view Run = Parser::BufferedLine();
         if (How == Style::Runs && !Run.empty()) {
-            // Pieces of 1 to 3 characters, so that a run is left anywhere.
-            std::size_t n = std::min<std::size_t>(Run.size(), 1 + s.Chars.size() % 3);
             PeekMisses += Run[0] != Seen;
-            for (char c : Run.substr(0, n)) {
-                s.Chars.push_back(c);
-                s.Lines.push_back(Parser::LineNo);
+            // Pieces of 1 to 3 characters, so that a run is left anywhere;
+            // Take goes on over the usual line ends by itself.
+            while (!Run.empty()) {
+                std::size_t n = std::min<std::size_t>(Run.size(), 1 + s.Chars.size() % 3);
+                char Last = Run[n - 1];
+                for (char c : Run.substr(0, n)) {
+                    s.Chars.push_back(c);
+                    s.Lines.push_back(Parser::LineNo);
+                }
+                Run = Parser::Take(n);
+                EXPECT_EQ(Parser::CurChar, Last);
             }
-            Parser::Take(n);
-            EXPECT_EQ(Parser::CurChar, Run[n - 1]);
             continue;
         }
         char c = Parser::GetChar();

@@ -179,7 +179,7 @@ TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     EXPECT_EQ(Parser::ScanToken(), Parser::kEndOfInput);
 }
 
-TEST(ShortNumberAt, TakesOneToSevenDigitsAndNothingElse) {
+TEST(ShortNumbers, TakeTheirDigitsAndNothingElse) {
     struct Row {
         const char* Bytes;  // 8 bytes are read
         std::size_t Length;
@@ -189,6 +189,8 @@ TEST(ShortNumberAt, TakesOneToSevenDigitsAndNothingElse) {
              Row{"0*......", 1, 0},
              Row{"7Y......", 1, 7},
              Row{"01*.....", 2, 1},
+             Row{"99/.....", 2, 99},
+             Row{"10:.....", 2, 10},
              Row{"1234567*", 7, 1234567},
              Row{"9999999/", 7, 9999999},  // the characters next to the digits
              Row{"0000042:", 7, 42},
@@ -203,6 +205,12 @@ TEST(ShortNumberAt, TakesOneToSevenDigitsAndNothingElse) {
         std::size_t n = Parser::ShortNumberAt(r.Bytes, Value);
         EXPECT_EQ(n, r.Length) << r.Bytes;
         if (n > 0) {
+            EXPECT_EQ(Value, r.Value) << r.Bytes;
+        }
+        // The two-digit test agrees with it wherever it says yes.
+        Value = -1;
+        EXPECT_EQ(Parser::TwoDigitsAt(r.Bytes, Value), r.Length == 2) << r.Bytes;
+        if (r.Length == 2) {
             EXPECT_EQ(Value, r.Value) << r.Bytes;
         }
     }
