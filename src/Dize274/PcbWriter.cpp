@@ -8,6 +8,10 @@
 #include <csignal>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "Dize274/Dize274Internal.h"
 #include "FileIO/FileIO.h"
 
@@ -116,6 +120,19 @@ void PutDigitsByPairs(char* Out, std::uint32_t u, std::size_t Digits) {
     return Tens | ((x - 10 * Tens) << 8);
 }
 
+// Writes the digits made by EightDigits (or PointDigits) and a blank at Out;
+// returns the end. Writes 8 bytes.
+[[gnu::always_inline]] inline char* PutEightDigits(char* Out, std::uint64_t x) {
+    // The leading zero bytes end at the lowest set bit; the units byte is
+    // marked, so that 0 keeps its one digit.
+    int Shift = std::countr_zero(x | std::uint64_t{1} << 56) & 56;
+    x = (x + 0x3030303030303030u) >> Shift;
+    std::memcpy(Out, &x, 8);
+    std::size_t Digits = 8 - static_cast<std::size_t>(Shift / 8);
+    Out[Digits] = ' ';
+    return Out + Digits + 1;
+}
+
 // Writes N in decimal at Out (as IntToText does) and a blank; returns the end.
 // May write up to 8 bytes past the blank. Inline: coordinates are most of
 // what is written.
@@ -125,21 +142,48 @@ void PutDigitsByPairs(char* Out, std::uint32_t u, std::size_t Digits) {
         *Out++ = '-';
         u = 0u - u;
     }
-    std::size_t Digits = 0;
     if (std::endian::native == std::endian::little && u < 100000000) {
-        std::uint64_t x = EightDigits(u);
-        // The leading zero bytes end at the lowest set bit; the units byte is
-        // marked, so that 0 keeps its one digit.
-        int Shift = std::countr_zero(x | std::uint64_t{1} << 56) & 56;
-        x = (x + 0x3030303030303030u) >> Shift;
-        std::memcpy(Out, &x, 8);
-        Digits = 8 - static_cast<std::size_t>(Shift / 8);
-    } else {
-        Digits = DigitCount(u);
-        PutDigitsByPairs(Out, u, Digits);
+        return PutEightDigits(Out, EightDigits(u));
     }
+    std::size_t Digits = DigitCount(u);
+    PutDigitsByPairs(Out, u, Digits);
     Out[Digits] = ' ';
     return Out + Digits + 1;
+}
+
+#if defined(__SSE2__)
+// EightDigits of x and y at once, x's in the low half: the same splits, in the
+// lanes of one register (x * 5243 >> 19 is x / 100 for x < 10^4, x * 6554 >>
+// 16 is x / 10 for x < 100).
+[[gnu::always_inline]] inline __m128i PointDigits(std::uint32_t x, std::uint32_t y) {
+    __m128i v = _mm_set_epi64x(y, x);
+    __m128i High = _mm_srli_epi64(_mm_mul_epu32(v, _mm_set1_epi32(-776530087)), 45);  // 0xD1B71759
+    __m128i Low = _mm_sub_epi64(v, _mm_mul_epu32(High, _mm_set1_epi32(10000)));
+    v = _mm_or_si128(High, _mm_slli_epi64(Low, 32));
+    __m128i Hundreds = _mm_srli_epi16(_mm_mulhi_epu16(v, _mm_set1_epi16(5243)), 3);
+    v = _mm_or_si128(
+        Hundreds,
+        _mm_slli_epi32(_mm_sub_epi16(v, _mm_mullo_epi16(Hundreds, _mm_set1_epi16(100))), 16));
+    __m128i Tens = _mm_mulhi_epu16(v, _mm_set1_epi16(6554));
+    return _mm_or_si128(
+        Tens, _mm_slli_epi16(_mm_sub_epi16(v, _mm_mullo_epi16(Tens, _mm_set1_epi16(10))), 8));
+}
+#endif
+
+// Writes x and y as PutAnyNumber does; both at once when neither has a sign
+// or more than 8 digits, as nearly all coordinates.
+[[gnu::always_inline]] inline char* PutPoint(char* Out, std::int32_t x, std::int32_t y) {
+#if defined(__SSE2__)
+    auto ux = static_cast<std::uint32_t>(x);
+    auto uy = static_cast<std::uint32_t>(y);
+    if (ux < 100000000 && uy < 100000000) {
+        __m128i Digits = PointDigits(ux, uy);
+        Out = PutEightDigits(Out, static_cast<std::uint64_t>(_mm_cvtsi128_si64(Digits)));
+        return PutEightDigits(
+            Out, static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(Digits, Digits))));
+    }
+#endif
+    return PutAnyNumber(PutAnyNumber(Out, x), y);
 }
 
 // PutAnyNumber, with the short way for the codes and the layer inline.
@@ -330,7 +374,7 @@ void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
         Out = PutNumber(PutNumber(Out, CurX), CurY);
     }
     char* Point = Out;
-    Out = PutAnyNumber(PutAnyNumber(Out, x), y);
+    Out = PutPoint(Out, x, y);
     std::size_t PointSize = static_cast<std::size_t>(Out - Point);
     EndRecord(PutNumber(PutNumber(Out, w), Layer));
     // A piece that went out may have moved the record.
@@ -342,7 +386,7 @@ void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
     SelectSection(kPads);
-    EndRecord(PutNumber(PutAnyNumber(PutAnyNumber(StartRecord(), x), y), p));
+    EndRecord(PutNumber(PutPoint(StartRecord(), x, y), p));
 }
 
 void SelectSection(std::uint8_t k) {

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
 #include "Parser/Parser.h"
@@ -80,32 +84,43 @@ bool AtEndOfFile() {
     LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
 }
 
-// Sets LineEnd for the current line at Pos, when Pos < StopZ.
+// Sets LineEnd for the current line at Pos, when Pos < StopZ. Most lines are
+// short: their first 32 bytes are searched at once (the read-ahead covers
+// bytes past StopZ), before the library's search takes over.
 void MarkRunEnd() {
+    const char* Cr = nullptr;
+#if defined(__SSE2__)
+    const __m128i Crs = _mm_set1_epi8(kCR);
+    auto Low = static_cast<std::uint32_t>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos)), Crs)));
+    auto High = static_cast<std::uint32_t>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + 16)), Crs)));
+    if (std::uint32_t Found = Low | High << 16; Found != 0) {
+        Cr = Pos + std::countr_zero(Found);
+    }
+#else
     if constexpr (std::endian::native == std::endian::little) {
-        // Most lines are short: their first 32 bytes are searched here, 8 at
-        // a time (the read-ahead covers words that pass StopZ), before the
-        // library's search takes over.
-        const char* p = Pos;
-        for (int Words = 0; Words < 4; ++Words, p += 8) {
+        for (int Words = 0; Words < 4 && Cr == nullptr; ++Words) {
             std::uint64_t x = 0;
-            std::memcpy(&x, p, 8);
+            std::memcpy(&x, Pos + 8 * Words, 8);
             x ^= 0x0D0D0D0D0D0D0D0Du;  // a CR byte becomes zero
             // The lowest set bit marks the first zero byte exactly.
             std::uint64_t Zero = (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
             if (Zero != 0) {
-                const char* Cr = p + std::countr_zero(Zero) / 8;
-                LineEnd = Cr < StopZ ? Cr : StopZ;
-                return;
+                Cr = Pos + 8 * Words + std::countr_zero(Zero) / 8;
             }
         }
-        if (p >= StopZ) {
-            LineEnd = StopZ;
-            return;
-        }
-        FindLineEnd(p);
     } else {
         FindLineEnd(Pos);
+        return;
+    }
+#endif
+    if (Cr != nullptr) {
+        LineEnd = Cr < StopZ ? Cr : StopZ;
+    } else if (StopZ - Pos <= 32) {
+        LineEnd = StopZ;
+    } else {
+        FindLineEnd(Pos + 32);
     }
 }
 
