@@ -71,8 +71,10 @@ expect_field Maintainer "Lumarind developers <dev@lumarind.invalid>"
 expect_field Section utils
 # dpkg-shlibdeps fills Depends from the binary; without it the field is empty.
 depends=$(field Depends)
-for lib in libc6 libstdc++6; do
-    [[ ", $depends" == *", $lib ("* ]] || fail "Depends lacks $lib: '$depends'"
+[[ ", $depends" == *", libc6 ("* ]] || fail "Depends lacks libc6: '$depends'"
+# The C++ runtime is linked in: the package must not pull it.
+for lib in libstdc++6 libgcc-s1; do
+    [[ ", $depends" != *", $lib"* ]] || fail "Depends has $lib: '$depends'"
 done
 [ "$(field Description | wc -l)" -ge 2 ] || fail "Description has no long text"
 
