@@ -50,7 +50,9 @@ void SkipParameterBlock() {
     Warning("Unknown D code (" + IntToText(DCode) + ").");
 }
 
-void ExecuteBlock() {
+// Flattened: the transform and the record's writing inline here whatever the
+// optimiser's budget, which otherwise decides differently from build to build.
+[[gnu::flatten]] void ExecuteBlock() {
     switch (DCode) {
         case 0:
             break;  // no D code read yet
