@@ -56,8 +56,8 @@ char GetChar();
 /// The short way through a line for a reader that looks at the bytes itself:
 /// the characters from the current position up to the line's end that are in
 /// the buffer now. Empty at the line's end (a PeekChar goes over it) and
-/// sometimes before it. Valid until the next call of the scanner; 32 bytes
-/// from its start may be read whatever its size.
+/// sometimes before it. Valid until the next call of the scanner; up to 32
+/// bytes past its end may be read.
 std::string_view BufferedLine();
 /// Takes the first n characters of BufferedLine(), as n GetChar calls would,
 /// and returns BufferedLine() after them. Where that would be empty at the
