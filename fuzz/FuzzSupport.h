@@ -127,11 +127,20 @@ inline bool TwinDue(const std::uint8_t* Data, std::size_t Size) {
 }
 
 /// Blanks, then the input, so that the reader's buffer ends at a point of the
-/// input chosen by its bytes. Blanks before the first character change
-/// nothing for either reader, except that they make a first line where the
-/// input has none (empty, or starting with a Ctrl-Z).
+/// input chosen by its bytes; for every other input, just after a CR or LF,
+/// so that CR LF, LF CR and a line end before an ordinary character are split
+/// there far more often than chance would. Blanks before the first character
+/// change nothing for either reader, except that they make a first line where
+/// the input has none (empty, or starting with a Ctrl-Z).
 inline std::string PaddedTwin(const std::uint8_t* Data, std::size_t Size) {
-    std::size_t Cut = InputHash(Data, Size) % (Size + 1);
+    std::size_t Hash = InputHash(Data, Size);
+    std::size_t Cut = Hash % (Size + 1);
+    if (Hash / 3 % 2 == 0) {
+        while (Cut < Size && Data[Cut] != '\r' && Data[Cut] != '\n') {
+            ++Cut;
+        }
+        Cut += Cut < Size ? 1 : 0;
+    }
     std::string Bytes(kReadBuffer - Cut, ' ');
     Bytes.append(reinterpret_cast<const char*>(Data), Size);
     return Bytes;

@@ -1,5 +1,6 @@
 #include "Parser/LineSource.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -69,7 +70,7 @@ int RawByte() {
 }
 
 bool IsLineEnd(int b) {
-    return b < 0 || b == kCR || b == kCtrlZ;
+    return b < 0 || b == kCR || b == kLF || b == kCtrlZ;
 }
 
 // The end-of-file test: a Ctrl-Z ends the input and is never consumed.
@@ -78,50 +79,51 @@ bool AtEndOfFile() {
     return b < 0 || b == kCtrlZ;
 }
 
-// Sets LineEnd beyond a run of a long line: the next CR, or StopZ.
-[[gnu::noinline]] void FindLineEnd(const char* From) {
-    const void* Cr = std::memchr(From, kCR, static_cast<std::size_t>(StopZ - From));
-    LineEnd = Cr != nullptr ? static_cast<const char*>(Cr) : StopZ;
-}
-
-// Sets LineEnd for the current line at Pos, when Pos < StopZ. Most lines are
-// short: their first 32 bytes are searched at once (the read-ahead covers
-// bytes past StopZ), before the library's search takes over.
-void MarkRunEnd() {
-    const char* Cr = nullptr;
+// The first CR or LF in [From, StopZ), or StopZ. Both are looked for in one
+// pass; the loads may reach past StopZ into the read-ahead, which is never
+// taken for a line end.
+const char* FindLineEnd(const char* From) {
+    const char* p = From;
 #if defined(__SSE2__)
-    const __m128i Crs = _mm_set1_epi8(kCR);
-    auto Low = static_cast<std::uint32_t>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos)), Crs)));
-    auto High = static_cast<std::uint32_t>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(Pos + 16)), Crs)));
-    if (std::uint32_t Found = Low | High << 16; Found != 0) {
-        Cr = Pos + std::countr_zero(Found);
+    // 32 bytes a step: most lines end within the first.
+    auto Ends = [](const char* At) {
+        __m128i Bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(At));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+            _mm_cmpeq_epi8(Bytes, _mm_set1_epi8(kCR)), _mm_cmpeq_epi8(Bytes, _mm_set1_epi8(kLF)))));
+    };
+    for (; p < StopZ; p += 32) {
+        if (std::uint32_t Found = Ends(p) | Ends(p + 16) << 16; Found != 0) {
+            return std::min(p + std::countr_zero(Found), StopZ);
+        }
     }
 #else
     if constexpr (std::endian::native == std::endian::little) {
-        for (int Words = 0; Words < 4 && Cr == nullptr; ++Words) {
+        for (; p < StopZ; p += 8) {
             std::uint64_t x = 0;
-            std::memcpy(&x, Pos + 8 * Words, 8);
-            x ^= 0x0D0D0D0D0D0D0D0Du;  // a CR byte becomes zero
-            // The lowest set bit marks the first zero byte exactly.
-            std::uint64_t Zero = (x - 0x0101010101010101u) & ~x & 0x8080808080808080u;
-            if (Zero != 0) {
-                Cr = Pos + 8 * Words + std::countr_zero(Zero) / 8;
+            std::memcpy(&x, p, 8);
+            // The lowest set bit of ZeroBytes marks the first zero byte
+            // exactly, so the first CR or LF is the lower of the two.
+            auto ZeroBytes = [](std::uint64_t v) {
+                return (v - 0x0101010101010101u) & ~v & 0x8080808080808080u;
+            };
+            std::uint64_t Found =
+                ZeroBytes(x ^ 0x0D0D0D0D0D0D0D0Du) | ZeroBytes(x ^ 0x0A0A0A0A0A0A0A0Au);
+            if (Found != 0) {
+                return std::min(p + std::countr_zero(Found) / 8, StopZ);
             }
         }
     } else {
-        FindLineEnd(Pos);
-        return;
+        while (p < StopZ && *p != kCR && *p != kLF) {
+            ++p;
+        }
     }
 #endif
-    if (Cr != nullptr) {
-        LineEnd = Cr < StopZ ? Cr : StopZ;
-    } else if (StopZ - Pos <= 32) {
-        LineEnd = StopZ;
-    } else {
-        FindLineEnd(Pos + 32);
-    }
+    return std::min(p, StopZ);
+}
+
+// Sets LineEnd for the current line at Pos, when Pos < StopZ.
+void MarkRunEnd() {
+    LineEnd = FindLineEnd(Pos);
 }
 
 // Sets LineEnd after anything that moved Pos other than over ordinary
@@ -139,9 +141,10 @@ void MarkLineEnd() {
 void Refill() {
     ScanStatus = kOther;
     while (ScanStatus < kEndOfInput && (!InLine || IsLineEnd(RawByte()))) {
-        if (InLine && RawByte() == kCR) {
+        // CR, CR LF and LF each end one line; an LF after that is a line of its own.
+        if (int b = InLine ? RawByte() : -1; b == kCR || b == kLF) {
             ++Pos;
-            if (RawByte() == kLF) {
+            if (b == kCR && RawByte() == kLF) {
                 ++Pos;
             }
         }
@@ -161,17 +164,21 @@ void Refill() {
     return ScanStatus >= kEndOfInput ? kCR : *Pos;
 }
 
-// Goes over the usual line end at Pos, CR LF and an ordinary character, as
-// Refill would; false, with nothing done, at any other.
+// Goes over the usual line end at Pos, CR LF, CR or LF before an ordinary
+// character, as Refill would; false, with nothing done, at any other.
 bool StepOverLineEnd() {
-    if (InLine && StopZ - Pos > 2 && Pos[0] == kCR && Pos[1] == kLF && Pos[2] != kCR) {
-        Pos += 2;
-        ++LineNo;
-        ScanStatus = kOther;
-        MarkRunEnd();
-        return true;
+    if (!InLine || Pos >= StopZ || (Pos[0] != kCR && Pos[0] != kLF)) {
+        return false;
     }
-    return false;
+    std::ptrdiff_t n = Pos[0] == kCR && StopZ - Pos > 1 && Pos[1] == kLF ? 2 : 1;
+    if (StopZ - Pos <= n || Pos[n] == kCR || Pos[n] == kLF) {
+        return false;
+    }
+    Pos += n;
+    ++LineNo;
+    ScanStatus = kOther;
+    MarkRunEnd();
+    return true;
 }
 
 // The slow paths stay out of line, so that the fast ones inline into the

@@ -1,9 +1,9 @@
 // Input scanning: one text file at a time, read as lines and characters with a
 // line counter, and a token scanner on it.
 //
-// Lines end at CR (CR LF counts as one end, a lone LF is data); a Ctrl-Z ends
-// the input. Nothing here holds a whole line or a whole token: the input
-// streams through a fixed buffer, so memory stays flat whatever its shape.
+// A line ends at CR, at LF or at CR LF; a Ctrl-Z ends the input. Nothing here
+// holds a whole line or a whole token: the input streams through a fixed
+// buffer, so memory stays flat whatever its shape.
 #ifndef LUMARIND_PARSER_PARSER_H
 #define LUMARIND_PARSER_PARSER_H
 
@@ -60,9 +60,9 @@ char GetChar();
 /// bytes past its end may be read.
 std::string_view BufferedLine();
 /// Takes the first n characters of BufferedLine(), as n GetChar calls would,
-/// and returns BufferedLine() after them. Where that would be empty at the
-/// usual line end, CR LF with the next line's first character in the buffer,
-/// it goes over the line end as PeekChar would and returns the next line's run.
+/// and returns BufferedLine() after them. Where that would be empty at a line
+/// end with the next line's first character in the buffer, it goes over the
+/// line end as PeekChar would and returns the next line's run.
 std::string_view Take(std::size_t n);
 /// The length of the unsigned number of 1 to 7 digits at p, its value in
 /// Value; 0 when p holds no digit or 8 or more. Reads the 8 bytes at p.

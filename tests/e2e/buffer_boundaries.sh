@@ -3,18 +3,18 @@
 # or a configuration file change nothing, so the same text behind 256 KiB
 # less k blanks must give the same console and PCB file for every k: the end
 # of the first piece then falls at every point of the text, within a number,
-# a comment, a "%" block, between CR and LF, just before the Ctrl-Z.
+# a comment, a "%" block, between CR and LF or LF and CR, just before the Ctrl-Z.
 . "$(dirname "$0")/common.bash"
 
 piece=262144
 
-# Lines end in CR LF, CR alone, and CR CR LF; then a Ctrl-Z and data after it.
-gerber=$'G54D10*\r\nX{ a comment\r\nthat spans lines }12700Y-0012700D02*\r\n'
-gerber+=$'%FSLAX24Y24*%\r\n%ADD10C,0.010*\r\n%\r\nX25400Y25400D01*\rX+38100D01*\r\r\n'
-gerber+=$'D11*X0Y0D03*\r\nG70*\r\nD10*X0000000000000012700Y12700D01*\r\n'
+# Lines end in CR LF, CR alone, LF alone, CR CR LF and LF CR; then a Ctrl-Z and data after it.
+gerber=$'G54D10*\r\nX{ a comment\nthat spans lines }12700Y-0012700D02*\r\n'
+gerber+=$'%FSLAX24Y24*%\r\n%ADD10C,0.010*\n%\r\nX25400Y25400D01*\rX+38100D01*\r\r\n'
+gerber+=$'D11*X0Y0D03*\n\rG70*\r\nD10*X0000000000000012700Y12700D01*\n'
 gerber+=$'M02*\r\n\x1aX*junk'
-config=$'{ X } 1000 25400 10000\r\n{ Y: a comment\r\nover two lines } -1000\t25400  -10000\r\n'
-config+=$'7\r\n10 0 -1\r\n11 3 5 }\r20 -1 0000000000012\r\n\x1a 99 99 99'
+config=$'{ X } 1000 25400 10000\r\n{ Y: a comment\nover two lines } -1000\t25400  -10000\r\n'
+config+=$'7\n10 0 -1\n\r11 3 5 }\r20 -1 0000000000012\r\n\x1a 99 99 99'
 
 head -c $piece /dev/zero | tr '\0' ' ' > "$meta/blanks"
 
@@ -59,11 +59,11 @@ sweep() {
 
 new_case gerber
 { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-    "Line 11 - WARNING: Unknown or unsupported G code (70)." "Completed successfully."; } \
+    "Line 12 - WARNING: Unknown or unsupported G code (70)." "Completed successfully."; } \
     > "$meta/console"
 crlf "{ Converted from a Gerber file by Lumarind ver. 4.0 }" "" "Layout (" "  Lines (" \
     "    (106 -894 606 606 0 10)" "    (606 606 1106 606 0 10)" "  )" "  Pads (" \
-    "    (-394 -394 1)" "  )" "  Lines (" "    (1106 606 106 106 0 10)" "  )" ")" \
+    "    (-394 -394 1)" "  )" "  Lines (" "    (-394 -394 106 106 0 10)" "  )" ")" \
     > "$meta/pcb"
 sweep "Gerber text" "$gerber" board.gbr board.PCB board.gbr
 

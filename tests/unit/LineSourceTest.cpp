@@ -61,18 +61,20 @@ Stream ReadAll(const std::string& Name, Style How) {
     return s;
 }
 
-// The lines of a file as the text-file rules cut them: CR ends a line and
-// takes one LF after it along; Ctrl-Z ends the input wherever it stands.
+// The lines of a file as the text-file rules cut them: CR or LF ends a line,
+// a CR takes one LF after it along; Ctrl-Z ends the input wherever it stands.
 std::vector<std::string> CutLines(const std::string& b) {
     std::vector<std::string> Lines;
     std::size_t i = 0;
     while (i < b.size() && b[i] != kCtrlZ) {
         std::size_t Start = i;
-        while (i < b.size() && b[i] != '\r' && b[i] != kCtrlZ) {
+        while (i < b.size() && b[i] != '\r' && b[i] != '\n' && b[i] != kCtrlZ) {
             ++i;
         }
         Lines.push_back(b.substr(Start, i - Start));
-        if (i < b.size() && b[i] == '\r' && ++i < b.size() && b[i] == '\n') {
+        if (i < b.size() && b[i] == '\n') {
+            ++i;
+        } else if (i < b.size() && b[i] == '\r' && ++i < b.size() && b[i] == '\n') {
             ++i;
         }
     }
@@ -119,11 +121,13 @@ TEST_F(LineSource, LineEndsCtrlZAndOddBytesReadAsTheyShould) {
     for (const Row& r : {
              Row{"AB\rCD", "ABCD", "1122", 2},
              Row{"AB\r\nCD\r\n", "ABCD", "1122", 2},
-             Row{"AB\r\r\nCD", "ABCD", "1133", 3},      // CR CR LF: a line and an empty line
-             Row{"AB\r\n\r\nCD", "ABCD", "1133", 3},    // an empty line still counts
-             Row{"AB\nCD\n", "AB\nCD\n", "111111", 1},  // a lone LF is data
-             Row{"AB\r\n\nCD", "AB\nCD", "11222", 2},   // only one LF goes with the CR
-             Row{"A\n\r\nB", "A\nB", "112", 2},
+             Row{"AB\r\r\nCD", "ABCD", "1133", 3},    // CR CR LF: a line and an empty line
+             Row{"AB\r\n\r\nCD", "ABCD", "1133", 3},  // an empty line still counts
+             Row{"AB\nCD\n", "ABCD", "1122", 2},      // a lone LF ends a line
+             Row{"AB\r\n\nCD", "ABCD", "1133", 3},    // only one LF goes with the CR
+             Row{"AB\n\rCD", "ABCD", "1133", 3},      // LF CR: two line ends
+             Row{"A\n\r\nB", "AB", "13", 3},
+             Row{"\n\n\n", "", "", 3},
              Row{"AB", "AB", "11", 1},  // no terminator on the last line
              Row{"\r\nA", "A", "2", 2},
              Row{"A\rB\r", "AB", "12", 2},
@@ -202,6 +206,7 @@ TEST_F(LineSource, LongLinesAreReadWhole) {
     const std::string Huge(300000, 'c');
     ExpectReadsLikeCut(L255 + "\r\n" + L256 + "\r\nX");
     ExpectReadsLikeCut(L255);
+    ExpectReadsLikeCut(Huge + "\nY\n\r" + Huge);  // the long search finds LF too
     ExpectReadsLikeCut(Huge + "\r\nY\r\n" + Huge);
     Stream s = ReadAll("in.gbr", Style::Get);
     ASSERT_EQ(s.Lines.size(), 600001u);
@@ -225,7 +230,7 @@ TEST_F(LineSource, LineEndSplitAcrossTheReadBufferCountsOnce) {
 
     // The same with every terminator straddling or touching the boundary.
     for (std::size_t At : {kReadBuffer - 1, kReadBuffer, 2 * kReadBuffer - 1}) {
-        for (const char* End : {"\r\n", "\r\r\n", "\r", "\032"}) {
+        for (const char* End : {"\r\n", "\r\r\n", "\r", "\n", "\n\r", "\032"}) {
             std::string b(At, 'a');
             b += End;
             b += "tail\r\n";

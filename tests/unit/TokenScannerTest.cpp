@@ -91,6 +91,8 @@ TEST_F(TokenScanner, NoTokenSpansTwoLines) {
     EXPECT_EQ(Tokens("ab\rcd"), (V{"1:ab@1", "1:cd@2", "4:@2"}));
     EXPECT_EQ(Tokens("-\r\n5"), (V{"0:-@1", "2:5@2", "4:@2"}));
     EXPECT_EQ(Tokens("%a\r\nb%"), (V{"7:a@1", "1:b@2", "7:@2", "4:@2"}));
+    EXPECT_EQ(Tokens("%a\nb%\n\r7"), (V{"7:a@1", "1:b@2", "7:@2", "2:7@4", "4:@4"}));
+    EXPECT_EQ(Tokens("12\n34 x\ny"), (V{"2:12@1", "2:34@2", "1:x@2", "1:y@3", "4:@3"}));
     EXPECT_EQ(Tokens("12\03234"), (V{"2:12@1", "4:@1"}));
 }
 
