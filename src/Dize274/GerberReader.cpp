@@ -14,9 +14,11 @@ constexpr std::int32_t kFullMax = 2147483647;
 // Modal state of the pass: every value stays until the file sets it again.
 std::int32_t GX = 0;
 std::int32_t GY = 0;
-std::int32_t DCode = 0;
+// The last D code from 1 to 9, what every block with a point or an operation
+// executes; an aperture select does not change it.
+std::int32_t Operation = 0;
 std::int32_t Aperture = 0;  // the last D code of 10 or more; 0 until one is selected
-bool BlockHasData = false;
+bool BlockHasData = false;  // an X, Y or operation code since the last "*"
 
 // 64 bits: a count must never wrap to nothing in the report.
 std::uint64_t RejectedLines[kLastAperture + 1];
@@ -47,41 +49,53 @@ void SkipParameterBlock() {
 }
 
 [[gnu::noinline]] void WarnUnknownD() {
-    Warning("Unknown D code (" + IntToText(DCode) + ").");
+    Warning("Unknown D code (" + IntToText(Operation) + ").");
+}
+
+// A draw, move or flash leaves the plotter at its point whether or not a
+// record is written, so that the next line starts where the plotter is.
+void Draw(std::int32_t x, std::int32_t y) {
+    if (Aperture == 0) {
+        WarnNoAperture();
+    } else if (LineWidth[Aperture] >= 0) {
+        WriteLineRec(x, y, LineWidth[Aperture]);
+        return;
+    } else {
+        ++RejectedLines[Aperture];
+    }
+    MoveTo(x, y);
+}
+
+void Flash(std::int32_t x, std::int32_t y) {
+    if (Aperture == 0) {
+        WarnNoAperture();
+    } else if (PadPattern[Aperture] < 0) {
+        ++RejectedPads[Aperture];
+    } else {
+        WritePadRec(x, y, PadPattern[Aperture]);
+    }
+    MoveTo(x, y);
 }
 
 // Flattened: the transform and the record's writing inline here whatever the
 // optimiser's budget, which otherwise decides differently from build to build.
 [[gnu::flatten]] void ExecuteBlock() {
-    switch (DCode) {
-        case 0:
-            break;  // no D code read yet
-        case 1:
-            if (Aperture == 0) {
-                WarnNoAperture();
-            } else if (LineWidth[Aperture] < 0) {
-                ++RejectedLines[Aperture];
-            } else {
-                WriteLineRec(TransformX(GX), TransformY(GY), LineWidth[Aperture]);
-            }
-            break;
-        case 2:
-            MoveTo(TransformX(GX), TransformY(GY));
-            break;
-        case 3:
-            if (Aperture == 0) {
-                WarnNoAperture();
-            } else if (PadPattern[Aperture] < 0) {
-                ++RejectedPads[Aperture];
-            } else {
-                WritePadRec(TransformX(GX), TransformY(GY), PadPattern[Aperture]);
-            }
-            break;
-        default:
-            if (DCode < kFirstAperture) {
-                WarnUnknownD();
-            }
-            break;  // an aperture select only
+    if (Operation == 0) {
+        return;  // no operation read yet
+    }
+    if (Operation > 3) {
+        WarnUnknownD();
+        return;
+    }
+    // The point first: one out of range ends the run whatever the block does.
+    std::int32_t x = TransformX(GX);
+    std::int32_t y = TransformY(GY);
+    if (Operation == 1) {
+        Draw(x, y);
+    } else if (Operation == 2) {
+        MoveTo(x, y);
+    } else {
+        Flash(x, y);
     }
 }
 
@@ -101,11 +115,12 @@ void ReportRejections() {
 }
 
 void SelectD(std::int32_t d) {
-    DCode = d;
     if (d >= kFirstAperture) {
         Aperture = d;
+    } else {
+        Operation = d;
+        BlockHasData = true;
     }
-    BlockHasData = true;
 }
 
 void EndBlock() {
@@ -177,7 +192,7 @@ bool ReadPlainFields() {
 void ReadGerber() {
     std::fill(std::begin(RejectedLines), std::end(RejectedLines), 0);
     std::fill(std::begin(RejectedPads), std::end(RejectedPads), 0);
-    GX = GY = DCode = Aperture = 0;
+    GX = GY = Operation = Aperture = 0;
     BlockHasData = false;
 
     WriteLine("Reading Gerber file " + GerberName + " . . .");

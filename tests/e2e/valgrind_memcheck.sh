@@ -52,7 +52,7 @@ memcheck config 0 board.gbr out setup
     expect_file "config: console" "$meta/out"
 crlf "{ Converted from a Gerber file by Lumarind ver. 4.0 }" "" "Layout (" "  Lines (" \
     "    (0 0 10000 0 0 3)" "    (10000 0 10000 10000 0 3)" "  )" "  Pads (" \
-    "    (0 10000 1)" "  )" "  Lines (" "    (10000 10000 0 0 2 3)" "  )" ")" |
+    "    (0 10000 1)" "  )" "  Lines (" "    (0 10000 0 0 2 3)" "  )" ")" |
     expect_file "config: PCB file" out.PCB
 
 # More than one buffer of records written, then an error: the temporary file
