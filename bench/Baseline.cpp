@@ -1,8 +1,9 @@
 // The speed of light for the benchmark: read the file with read(2) in 1 MiB
-// pieces and count its CR bytes with memchr, the least any converter of it
-// must do. Prints the count so that the work cannot be optimised away.
+// pieces and count its line ends (CR bytes, or LF bytes with --lf) with
+// memchr, the least any converter of it must do. Prints the count so that the
+// work cannot be optimised away.
 //
-//   Baseline <file>
+//   Baseline <file> [--lf]
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,10 +19,12 @@ char Piece[kPiece];
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: Baseline <file>\n", stderr);
+    bool Lf = argc == 3 && std::strcmp(argv[2], "--lf") == 0;
+    if (argc != 2 && !Lf) {
+        std::fputs("usage: Baseline <file> [--lf]\n", stderr);
         return 2;
     }
+    const char LineEnd = Lf ? '\n' : '\r';
     int Fd = ::open(argv[1], O_RDONLY | O_CLOEXEC);
     if (Fd < 0) {
         std::perror(argv[1]);
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
         const char* p = Piece;
         const char* End = Piece + n;
         while ((p = static_cast<const char*>(
-                    std::memchr(p, '\r', static_cast<std::size_t>(End - p)))) != nullptr) {
+                    std::memchr(p, LineEnd, static_cast<std::size_t>(End - p)))) != nullptr) {
             ++Count;
             ++p;
         }

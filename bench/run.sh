@@ -122,13 +122,13 @@ add_row() {  # label, bytes, target, median seconds, baseline seconds, peak KiB,
 
 # Times the three conversions of one plot, interleaved so that a noisy moment
 # hurts all of them alike. Sets null_s, file_s, base_s (medians).
-measure_plot() {  # label, plot file, also-to-file (1/0)
-    local label=$1 plot=$2 to_file=$3 bytes i
+measure_plot() {  # label, plot file, also-to-file (1/0), baseline option
+    local label=$1 plot=$2 to_file=$3 base_opt=${4:-} bytes i
     local -a null_t=() null_m=() null_c=() file_t=() file_m=() file_c=() base_t=() base_m=() base_c=()
     bytes=$(stat -c %s "$plot")
     local out="$dir/out.PCB"
     for ((i = 0; i < runs; i++)); do
-        time_once "$baseline" "$plot"
+        time_once "$baseline" "$plot" $base_opt
         base_t+=("$wall") base_m+=("$rss") base_c+=("$cpu")
         time_once "$lumarind" "$plot" "$dir/null.PCB"
         null_t+=("$wall") null_m+=("$rss") null_c+=("$cpu")
@@ -168,6 +168,16 @@ for size in $sizes; do
     first=${first:-$size}
     last=$size
 done
+# The same blocks with LF line ends, as most CAD programs on Linux write them;
+# the baseline counts LF there.
+plot="$dir/plot-${last}M-s$seed.gbr"
+lf_plot="$dir/plot-${last}M-s$seed-lf.gbr"
+tr -d '\r' < "$plot" > "$lf_plot"
+cp "$plot.counts" "$lf_plot.counts"
+echo "converting ${last} MiB with LF line ends ..." >&2
+measure_plot "${last} MiB, LF" "$lf_plot" 1 --lf
+lf_null=$null_s
+rm -f "$lf_plot" "$lf_plot.counts"
 if [ "$smoke" = 0 ]; then
     # Memory must not grow with the length of a line either.
     plot="$dir/plot-${last}M-s$seed-one-line.gbr"
@@ -200,7 +210,9 @@ if [ "$smoke" = 1 ]; then
     exit 0
 fi
 awk -v n="${null_of[$last]}" -v f="${file_of[$last]}" -v b="${base_of[$last]}" \
-    -v p1="${per_mb[$first]}" -v p2="${per_mb[$last]}" -v s1="$first" -v s2="$last" 'BEGIN {
+    -v p1="${per_mb[$first]}" -v p2="${per_mb[$last]}" -v s1="$first" -v s2="$last" \
+    -v lf="$lf_null" 'BEGIN {
     printf "time per MB at %s MiB vs %s MiB: %+.1f%%\n", s2, s1, (p2 / p1 - 1) * 100
+    printf "LF vs CR LF line ends at %s MiB (the same blocks): %+.1f%%\n", s2, (lf / n - 1) * 100
     printf "file vs /dev/null at %s MiB: %.2fx\n", s2, f / n
     printf "%s MiB to /dev/null: %.2fx the read+memchr baseline\n", s2, n / b }'
