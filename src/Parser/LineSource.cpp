@@ -165,13 +165,16 @@ void Refill() {
 }
 
 // Goes over the usual line end at Pos, CR LF, CR or LF before an ordinary
-// character, as Refill would; false, with nothing done, at any other.
+// character, as Refill would; false, with nothing done, at any other, and
+// where fewer than three bytes are left before StopZ.
 bool StepOverLineEnd() {
-    if (!InLine || Pos >= StopZ || (Pos[0] != kCR && Pos[0] != kLF)) {
+    if (!InLine || StopZ - Pos < 3) {
         return false;
     }
-    std::ptrdiff_t n = Pos[0] == kCR && StopZ - Pos > 1 && Pos[1] == kLF ? 2 : 1;
-    if (StopZ - Pos <= n || Pos[n] == kCR || Pos[n] == kLF) {
+    char First = Pos[0];
+    std::size_t n = First == kCR && Pos[1] == kLF ? 2 : 1;
+    char Next = Pos[n];
+    if ((First != kCR && First != kLF) || Next == kCR || Next == kLF) {
         return false;
     }
     Pos += n;
