@@ -23,7 +23,7 @@ artifacts=${FUZZ_ARTIFACTS:-$work/artifacts}
 corpus=${FUZZ_CORPUS:-$work/corpus}
 mkdir -p "$artifacts"
 
-for t in gerber config number; do
+for t in gerber config number fields; do
     if [ ! -x "$build/fuzz/fuzz_$t" ]; then
         echo "missing $build/fuzz/fuzz_$t: build the fuzz preset first" >&2
         exit 2
@@ -37,6 +37,7 @@ n=0
 while IFS= read -r -d '' f; do
     n=$((n + 1))
     cp "$f" "$corpus/gerber/seed-$n"
+    cp "$f" "$corpus/fields/seed-$n"
     case "$f" in
         *.[Cc][Ff][Gg]) cp "$f" "$corpus/config/seed-$n" ;;
     esac
@@ -49,13 +50,13 @@ for text in 0 -0 +7 - + 2147483647 -2147483647 2147483648 -2147483648 0000000000
     i=$((i + 1))
     printf '%s' "$text" > "$corpus/number/seed-$i"
 done
-echo "seeds: gerber $(ls "$corpus/gerber" | wc -l), config $(ls "$corpus/config" | wc -l), number $(ls "$corpus/number" | wc -l)"
+echo "seeds: gerber and fields $(ls "$corpus/gerber" | wc -l), config $(ls "$corpus/config" | wc -l), number $(ls "$corpus/number" | wc -l)"
 
 fail=0
-for t in gerber config number; do
+for t in gerber config number fields; do
     dict=()
     case $t in
-        gerber) dict=(-dict="$here/gerber.dict") ;;
+        gerber | fields) dict=(-dict="$here/gerber.dict") ;;
         config) dict=(-dict="$here/config.dict") ;;
     esac
     echo "==== fuzz_$t for ${seconds}s"

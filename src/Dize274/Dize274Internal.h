@@ -39,6 +39,15 @@ void WriteLine(std::string_view Text);
 /// Reads the next number into Value, checked against [Min, Max]; Found is
 /// false at the end of the input. Anything but a number ends the run.
 void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found);
+/// The error for a number outside [Min, Max].
+[[noreturn, gnu::cold]] void RangeError(std::int32_t Min, std::int32_t Max);
+/// Value, or the range error of [Min, Max] when it lies outside.
+inline std::int32_t CheckRange(std::int32_t Min, std::int32_t Max, std::int64_t Value) {
+    if (Value < Min || Value > Max) {
+        RangeError(Min, Max);
+    }
+    return static_cast<std::int32_t>(Value);
+}
 
 // ---- Settings ----
 

@@ -13,10 +13,11 @@ void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool&
         Error("Integer number expected.");
     }
     Found = true;
-    if (Parser::NumValue < Min || Parser::NumValue > Max) {
-        Error("Range exceeded (" + IntToText(Min) + " to " + IntToText(Max) + " allowed).");
-    }
-    Value = static_cast<std::int32_t>(Parser::NumValue);
+    Value = CheckRange(Min, Max, Parser::NumValue);
+}
+
+void RangeError(std::int32_t Min, std::int32_t Max) {
+    Error("Range exceeded (" + IntToText(Min) + " to " + IntToText(Max) + " allowed).");
 }
 
 }  // namespace Dize274

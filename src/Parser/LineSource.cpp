@@ -199,6 +199,11 @@ bool StepOverLineEnd() {
     return c;
 }
 
+[[gnu::noinline]] std::string_view NextRunSlow() {
+    (void)PeekCharSlow();
+    return {Pos, Pos < LineEnd ? static_cast<std::size_t>(LineEnd - Pos) : 0};
+}
+
 // At the end of the buffer inside a line, reads on; CR at the line's end.
 [[gnu::noinline]] char LineCharSlow() {
     if (Pos == End && InLine && RawByte() >= 0) {
@@ -244,20 +249,11 @@ std::string_view LineRest() {
     return {Pos, static_cast<std::size_t>(LineEnd - Pos)};
 }
 
-std::string_view BufferedLine() {
-    return {Pos, Pos < LineEnd ? static_cast<std::size_t>(LineEnd - Pos) : 0};
-}
-
-std::string_view Take(std::size_t n) {
-    if (n > 0) {
-        Pos += n;
-        CurChar = Pos[-1];
-        ScanStatus = kOther;
+std::string_view NextRun() {
+    if (Pos < LineEnd || StepOverLineEnd()) {
+        return {Pos, static_cast<std::size_t>(LineEnd - Pos)};
     }
-    if (Pos == LineEnd) {
-        (void)StepOverLineEnd();
-    }
-    return BufferedLine();
+    return NextRunSlow();
 }
 
 void Advance() {

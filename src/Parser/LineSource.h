@@ -14,6 +14,9 @@ char LineChar();
 /// the buffer: empty only at the end of the line. Valid until the next call;
 /// 8 bytes from its start may be read whatever its size.
 std::string_view LineRest();
+/// Like LineRest, after going over any line ends first as PeekChar does; empty
+/// only at the end of the input.
+std::string_view NextRun();
 /// Steps over the current character; only after it was seen not to be CR.
 void Advance();
 /// Steps over the first n characters of LineRest().

@@ -53,23 +53,14 @@ char GetChar();
 /// Scans one token and returns the status.
 [[nodiscard]] std::uint8_t ScanToken();
 
-/// The short way through a line for a reader that looks at the bytes itself:
-/// the characters from the current position up to the line's end that are in
-/// the buffer now. Empty at the line's end (a PeekChar goes over it) and
-/// sometimes before it. Valid until the next call of the scanner; up to 32
-/// bytes past its end may be read.
-std::string_view BufferedLine();
-/// Takes the first n characters of BufferedLine(), as n GetChar calls would,
-/// and returns BufferedLine() after them. Where that would be empty at a line
-/// end with the next line's first character in the buffer, it goes over the
-/// line end as PeekChar would and returns the next line's run.
-std::string_view Take(std::size_t n);
-/// The length of the unsigned number of 1 to 7 digits at p, its value in
-/// Value; 0 when p holds no digit or 8 or more. Reads the 8 bytes at p.
-std::size_t ShortNumberAt(const char* p, std::int32_t& Value);
-/// Whether exactly two digits stand at p, their value in Value. Reads the 3
-/// bytes at p.
-bool TwoDigitsAt(const char* p, std::int32_t& Value);
+/// Takes the field at the current position when it has the usual plain shape,
+/// after any line ends before it (as PeekChar passes over them): an upper-case
+/// code letter directly followed by 1 to 7 digits and then, on the same line,
+/// by something else. Returns the letter, with the number in Value; the
+/// scanner's results (ScanStatus, CurChar, NumValue) are not set. Returns 0
+/// and takes nothing of any other field. GetChar and ScanToken read every
+/// field, and a plain one as this does.
+char TakePlainField(std::int32_t& Value);
 
 /// The value a number text (optional sign, then digits) stands for, saturated
 /// at +-kNumberLimit; the scanner converts numbers by the same steps.

@@ -42,22 +42,22 @@ void KeepText(char c) {
 // How many of the 8 bytes at p are leading decimal digits, and (when fewer
 // than 8) their value: eight bytes tested and converted at once.
 std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
-    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
-    constexpr std::uint64_t kZeros = 0x3030303030303030u;
     std::uint64_t x = 0;
     std::memcpy(&x, p, 8);
-    // A byte is a digit when its high half is 3 and stays 3 with 6 added. A
-    // carry out of a byte comes only from a non-digit and only spoils the
-    // bytes after it, which are not counted anyway.
-    std::uint64_t NotDigit =
-        ((x & kHigh) ^ kZeros) | (((x + 0x0606060606060606u) & kHigh) ^ kZeros);
+    // Digits become the bytes 0 to 9; a byte of 10 or more gets its high bit
+    // from the addition, and one of 0x80 or more has it already. A carry out
+    // of a byte comes only from a non-digit and only spoils the bytes after
+    // it, which are not counted anyway.
+    std::uint64_t d = x ^ 0x3030303030303030u;
+    std::uint64_t NotDigit = ((d + 0x7676767676767676u) | d) & 0x8080808080808080u;
     std::size_t n = NotDigit == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(NotDigit)) / 8;
     if (n == 0 || n == 8) {
         return n;
     }
     // The first character sits in the lowest byte: shifting the digits up
-    // puts zeros in front of them, and pairs, quads and octets combine.
-    std::uint64_t v = (x & 0x0F0F0F0F0F0F0F0Fu) << (8 * (8 - n));
+    // drops what follows them and puts zeros in front, and pairs, quads and
+    // octets combine.
+    std::uint64_t v = d << (8 * (8 - n));
     v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
     v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
     Value = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
@@ -185,29 +185,38 @@ std::int64_t NumberValue(std::string_view Text) {
     return Negative ? -Magnitude : Magnitude;
 }
 
-std::size_t ShortNumberAt(const char* p, std::int32_t& Value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::uint64_t v = 0;
-        std::size_t n = LeadingDigits(p, v);
-        Value = static_cast<std::int32_t>(v);
-        return n < 8 ? n : 0;
-    } else {
-        std::size_t n = 0;
-        std::int32_t v = 0;
-        for (; n < 8 && IsDigit(p[n]); ++n) {
-            v = v * 10 + (p[n] - '0');
+char TakePlainField(std::int32_t& Value) {
+    // The bytes past a short run may be looked at (the read-ahead): only the
+    // last test asks whether the letter, the digits and the character after
+    // them are all in it.
+    std::string_view Run = NextRun();
+    const char* p = Run.data();
+    if (p[0] < 'A' || p[0] > 'Z' || !IsDigit(p[1])) {
+        return 0;
+    }
+    std::uint64_t v = static_cast<std::uint64_t>(p[1] - '0');
+    std::size_t n = 1;
+    // Most D codes have one or two digits: a cheaper test for them, after a
+    // look at the fourth character that sends the long numbers on at once.
+    if (IsDigit(p[3])) {
+        if constexpr (std::endian::native == std::endian::little) {
+            n = LeadingDigits(p + 1, v);
+        } else {
+            for (v = 0, n = 0; n < 8 && IsDigit(p[n + 1]); ++n) {
+                v = v * 10 + static_cast<std::uint64_t>(p[n + 1] - '0');
+            }
         }
-        Value = v;
-        return n < 8 ? n : 0;
+    } else if (IsDigit(p[2])) {
+        n = 2;
+        v = v * 10 + static_cast<std::uint64_t>(p[2] - '0');
     }
-}
-
-bool TwoDigitsAt(const char* p, std::int32_t& Value) {
-    if (IsDigit(p[0]) && IsDigit(p[1]) && !IsDigit(p[2])) {
-        Value = (p[0] - '0') * 10 + (p[1] - '0');
-        return true;
+    if (n == 8 || n + 1 >= Run.size()) {
+        return 0;
     }
-    return false;
+    char Letter = p[0];  // read before the position moves, which may alias it
+    Advance(n + 1);
+    Value = static_cast<std::int32_t>(v);
+    return Letter;
 }
 
 std::uint8_t ScanToken() {

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <vector>
@@ -17,11 +16,10 @@ struct Stream {
     int LastLineNo = -1;     // LineNo at the end of the input
 };
 
-// How a test reads: GetChar alone; every GetChar preceded by a PeekChar that
-// must announce the same character; or the line's buffered runs taken in
-// pieces, as the Gerber reader takes them, with GetChar where a run is empty.
-enum class Style { Get, Peek, Runs };
-constexpr Style kAllStyles[] = {Style::Get, Style::Peek, Style::Runs};
+// How a test reads: GetChar alone, or every GetChar preceded by a PeekChar that
+// must announce the same character.
+enum class Style { Get, Peek };
+constexpr Style kAllStyles[] = {Style::Get, Style::Peek};
 
 // Reads Name to the end of its input.
 Stream ReadAll(const std::string& Name, Style How) {
@@ -30,23 +28,6 @@ Stream ReadAll(const std::string& Name, Style How) {
     std::size_t PeekMisses = 0;
     for (;;) {
         char Seen = How == Style::Get ? Parser::kCR : Parser::PeekChar();
-        std::string_view Run = Parser::BufferedLine();
-        if (How == Style::Runs && !Run.empty()) {
-            PeekMisses += Run[0] != Seen;
-            // Pieces of 1 to 3 characters, so that a run is left anywhere;
-            // Take goes on over the usual line ends by itself.
-            while (!Run.empty()) {
-                std::size_t n = std::min<std::size_t>(Run.size(), 1 + s.Chars.size() % 3);
-                char Last = Run[n - 1];
-                for (char c : Run.substr(0, n)) {
-                    s.Chars.push_back(c);
-                    s.Lines.push_back(Parser::LineNo);
-                }
-                Run = Parser::Take(n);
-                EXPECT_EQ(Parser::CurChar, Last);
-            }
-            continue;
-        }
         char c = Parser::GetChar();
         PeekMisses += How != Style::Get && c != Seen;
         if (c == Parser::kCR) {

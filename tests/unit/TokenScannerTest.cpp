@@ -181,40 +181,45 @@ TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     EXPECT_EQ(Parser::ScanToken(), Parser::kEndOfInput);
 }
 
-TEST(ShortNumbers, TakeTheirDigitsAndNothingElse) {
+// Reads Bytes as the Gerber reader does: a plain field where there is one,
+// written "[X12@1]" (letter, number, line), else one character by GetChar.
+std::string PlainFieldsAndCharacters(const std::string& Bytes) {
+    WriteBytes("in.gbr", Bytes);
+    Parser::OpenInput("in.gbr");
+    std::string Out;
+    for (int Guard = 0; Guard < 1000; ++Guard) {
+        std::int32_t Value = -1;
+        if (char Letter = Parser::TakePlainField(Value)) {
+            Out += "[" + std::string(1, Letter) + std::to_string(Value) + "@" +
+                   std::to_string(Parser::LineNo) + "]";
+            continue;
+        }
+        char c = Parser::GetChar();
+        if (c == Parser::kCR) {
+            break;
+        }
+        Out += c;
+    }
+    return Out;
+}
+
+TEST_F(TokenScanner, PlainFieldsAreTakenWholeAndNothingElseIs) {
     struct Row {
-        const char* Bytes;  // 8 bytes are read
-        std::size_t Length;
-        std::int32_t Value;
+        const char* Bytes;
+        const char* Read;
     };
     for (const Row& r : {
-             Row{"0*......", 1, 0},
-             Row{"7Y......", 1, 7},
-             Row{"01*.....", 2, 1},
-             Row{"99/.....", 2, 99},
-             Row{"10:.....", 2, 10},
-             Row{"1234567*", 7, 1234567},
-             Row{"9999999/", 7, 9999999},  // the characters next to the digits
-             Row{"0000042:", 7, 42},
-             Row{"123456 7", 6, 123456},
-             Row{"12345678", 0, 0},  // 8 or more digits: the long way
-             Row{"-1234...", 0, 0},  // signs too
-             Row{"+1......", 0, 0},
-             Row{" 1......", 0, 0},
-             Row{"*.......", 0, 0},
+             Row{"X1234567Y-5D01*", "[X1234567@1]Y-5[D1@1]*"},
+             Row{"G54D11*X0000042*", "[G54@1][D11@1]*[X42@1]*"},
+             Row{"XY1*N20*", "X[Y1@1]*[N20@1]*"},  // which letters are codes is the reader's
+             Row{"X12345678*", "X12345678*"},      // 8 digits or more: the long way
+             Row{"X 1*X+1*X{c}1*x1*", "X 1*X+1*X{c}1*x1*"},
+             Row{"X1", "X1"},  // nothing after the number on its line: it may go on
+             Row{"X1\r\nY2*", "X1[Y2@2]*"},
+             Row{"\r\n\nD10*\rD11*\n\rD12*", "[D10@3]*[D11@4]*[D12@6]*"},
+             Row{"D10\032*", "D10"},  // a Ctrl-Z ends the input
          }) {
-        std::int32_t Value = -1;
-        std::size_t n = Parser::ShortNumberAt(r.Bytes, Value);
-        EXPECT_EQ(n, r.Length) << r.Bytes;
-        if (n > 0) {
-            EXPECT_EQ(Value, r.Value) << r.Bytes;
-        }
-        // The two-digit test agrees with it wherever it says yes.
-        Value = -1;
-        EXPECT_EQ(Parser::TwoDigitsAt(r.Bytes, Value), r.Length == 2) << r.Bytes;
-        if (r.Length == 2) {
-            EXPECT_EQ(Value, r.Value) << r.Bytes;
-        }
+        EXPECT_EQ(PlainFieldsAndCharacters(r.Bytes), r.Read) << r.Bytes;
     }
 }
 
