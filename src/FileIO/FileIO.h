@@ -1,6 +1,7 @@
 // File services: the latch of the first I/O error and its texts, the existence
-// test, the file-name helpers, and the few system file calls the other modules
-// make, each of which leaves its result for the latch.
+// test, the file-name helpers, the few system file calls the other modules
+// make, and the safe replacement of the output file. Each call leaves its
+// result for the latch.
 #ifndef LUMARIND_FILEIO_FILEIO_H
 #define LUMARIND_FILEIO_FILEIO_H
 
@@ -61,6 +62,24 @@ std::size_t ReadSome(int Fd, const std::string& Name, char* Buf, std::size_t Siz
 bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
 /// Closes Fd (ignores -1).
 void CloseFile(int Fd, const std::string& Name, Access How);
+
+// ---- The output file, replaced whole (each call sets the pending result on failure) ----
+
+/// Opens Name to receive its new contents. Name may
+/// never be the file Input, by any name or link: that is a sharing violation,
+/// as writing it would destroy what is being read. A symbolic link is
+/// followed, and a device or a pipe written directly; a regular file, new or
+/// old, appears only at CommitReplacing, an old one keeping its permission
+/// bits, a new one getting 0666 less the umask.
+void OpenReplacing(const std::string& Name, const std::string& Input);
+/// Writes all Size bytes to the file being replaced, as one piece.
+void WriteReplacing(const char* Bytes, std::size_t Size);
+/// Closes the file and, unless an I/O error is pending or latched, puts it in
+/// place of what Name named.
+void CommitReplacing();
+/// Drops the file being written, leaving whatever Name named as it was; does
+/// nothing when no file is open.
+void AbandonReplacing();
 
 }  // namespace FileIO
 
