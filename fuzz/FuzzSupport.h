@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "Dize274/Dize274Internal.h"
-#include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FuzzSupport {
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FileIO {
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FileIO {
 
