@@ -23,8 +23,9 @@ failures=0
 # The two ways a regular PCB file is written until it replaces its target:
 # "unnamed", with no name at all (where the file system takes such a file),
 # and "named", as ".NAME.XXXXXX" beside it (where it does not: no_tmpfile, the
-# second argument, makes it so). ways holds those this machine can show;
-# via_way sets via, what the program's command starts with for a way.
+# second argument, makes it so). ways holds those this machine can show
+# ("default" alone without no_tmpfile); via_way sets via, what the program's
+# command starts with for a way.
 ways=()
 if [ -n "$no_tmpfile" ]; then
     if "$no_tmpfile" --probe "$work"; then
@@ -38,7 +39,8 @@ if [ -n "$no_tmpfile" ]; then
         echo "NOTE: no seccomp filter here: the named way is not tested"
     fi
 else
-    echo "NOTE: no_tmpfile not given: the two ways of writing are not told apart"
+    echo "NOTE: no_tmpfile not given: each case runs once, the way the program picks"
+    ways=(default)
 fi
 via_way() {  # $1 way
     via=()

@@ -38,11 +38,13 @@ await_output() {
 check_writing() {  # $1 what, $2 way, then the input files
     local what=$1 way=$2
     shift 2
-    if [ "$way" = unnamed ]; then
-        only_files "$what: while the run writes" . "$@"
-    elif [ -z "$(find . -maxdepth 1 -name '.board.PCB.*')" ]; then
-        fail "$what: no temporary file while the run writes"
-    fi
+    case $way in
+        unnamed) only_files "$what: while the run writes" . "$@" ;;
+        named)
+            [ -n "$(find . -maxdepth 1 -name '.board.PCB.*')" ] ||
+                fail "$what: no temporary file while the run writes"
+            ;;
+    esac
 }
 
 for way in "${ways[@]}"; do
