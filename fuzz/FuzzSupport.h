@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "Dize274/Dize274Internal.h"
-#include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FuzzSupport {
 
@@ -190,7 +190,7 @@ int RunPhase(F Phase) {
     return -1;
 }
 
-/// The PCB writer installs its own handlers to drop its temporary file; the
+/// FileIO installs its own handlers to drop a named temporary file; the
 /// harness puts libFuzzer's back after every run, so Ctrl-C still ends the
 /// fuzzer with its report.
 inline constexpr int kWriterSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};

@@ -1,6 +1,7 @@
 // File services: the latch of the first I/O error and its texts, the existence
-// test, the file-name helpers, and the few system file calls the other modules
-// make, each of which leaves its result for the latch.
+// test, the file-name helpers, the few system file calls the other modules
+// make, and the safe replacement of the output file. Each call leaves its
+// result for the latch.
 #ifndef LUMARIND_FILEIO_FILEIO_H
 #define LUMARIND_FILEIO_FILEIO_H
 
@@ -26,18 +27,6 @@ std::string IOErrorMessage(std::string_view FileName);
 /// leaves nothing latched or pending.
 [[nodiscard]] bool FileExists(const std::string& Name);
 
-/// Records the result of a file operation as the pending result (0: success
-/// leaves any pending code alone, as a successful call clears nothing).
-void SetIOResult(std::uint16_t Code);
-
-enum class Access { Read, Write };
-/// The error code shown for a failed system call on Name: the errno mapping.
-std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name);
-/// Codes for errno values without a text of their own: kErrnoBase + errno.
-constexpr std::uint16_t kErrnoBase = 1000;
-/// Sharing violation: a file that may not be opened as asked.
-constexpr std::uint16_t kSharingViolation = 32;
-
 // ---- File names ----
 
 struct PathParts {
@@ -53,14 +42,32 @@ std::string ChangeExt(std::string_view Source, std::string_view Ext);
 
 // ---- System file calls (each sets the pending result on failure) ----
 
+/// How a file was used, which decides the code of an EIO.
+enum class Access { Read, Write };
+
 /// Opens an existing file for reading; -1 on failure. A directory is refused.
 int OpenRead(const std::string& Name);
 /// Reads up to Size bytes; 0 at the end of the file, and 0 after a failure.
 std::size_t ReadSome(int Fd, const std::string& Name, char* Buf, std::size_t Size);
-/// Writes all Size bytes; false after a failure.
-bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
 /// Closes Fd (ignores -1).
 void CloseFile(int Fd, const std::string& Name, Access How);
+
+// ---- The output file, replaced whole (each call sets the pending result on failure) ----
+
+/// Opens Name to receive its new contents, following symbolic links. A device
+/// or a pipe is written directly; a regular file, new or old, appears only at
+/// CommitReplacing, an old one keeping its permission bits, a new one getting
+/// 0666 less the umask. Name may never be the file Input, by any name or link
+/// (a sharing violation): writing it would destroy what is being read.
+void OpenReplacing(const std::string& Name, const std::string& Input);
+/// Writes all Size bytes to the file being replaced, as one piece.
+void WriteReplacing(const char* Bytes, std::size_t Size);
+/// Closes the file and, unless an I/O error is pending or latched, puts it in
+/// place of what Name named.
+void CommitReplacing();
+/// Drops the file being written, leaving whatever Name named as it was; does
+/// nothing when no file is open.
+void AbandonReplacing();
 
 }  // namespace FileIO
 

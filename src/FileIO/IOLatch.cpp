@@ -1,10 +1,5 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FileIO {
 
@@ -88,59 +83,6 @@ std::string IOErrorMessage(std::string_view FileName) {
     std::string Text = IOErrorText(IOLatch, FileName);
     ClearIOError();
     return Text;
-}
-
-bool FileExists(const std::string& Name) {
-    ClearIOError();
-    // Read and write access, as a file that only exists for reading is not ours
-    // to use; O_RDWR also refuses a directory. Never O_CREAT.
-    int Fd = ::open(Name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (Fd < 0) {
-        SetIOResult(CodeForErrno(errno, Access::Read, Name));
-    }
-    if (IOError()) {
-        ClearIOError();
-        return false;
-    }
-    ::close(Fd);
-    ClearIOError();
-    return true;
-}
-
-std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name) {
-    switch (Errno) {
-        case ENOENT: {
-            // "Path not found" when a directory on the way is missing.
-            std::string Dir = Name.substr(0, Name.rfind('/') + 1);
-            if (Dir.empty()) {
-                return 2;
-            }
-            struct stat St;
-            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? 2 : 3;
-        }
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return 3;
-        case EMFILE:
-        case ENFILE:
-            return 4;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS:
-            return 5;
-        case ETXTBSY:
-        case EBUSY:
-            return kSharingViolation;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return 112;
-        case EIO:
-            return How == Access::Read ? 161 : 160;
-        default:
-            return static_cast<std::uint16_t>(kErrnoBase + (Errno > 0 ? Errno : 0));
-    }
 }
 
 }  // namespace FileIO

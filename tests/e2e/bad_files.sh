@@ -96,23 +96,26 @@ for how in missing-dir file-as-dir; do
 done
 
 # File names at the system's limit of 255 bytes: a PCB file of that name is
-# written (a new one, and over an old one); one byte more is refused.
-for how in new existing; do
-    what="PCB name of 255 bytes, $how"
-    new_case "name-255-$how"
-    write_board
-    long=$(head -c 251 /dev/zero | tr '\0' 'n').PCB
-    files=(board.gbr)
-    if [ $how = existing ]; then
-        crlf "an older board" > "$long"
-    fi
-    "$bin" board.gbr "$long" > "$meta/out"
-    expect_status "$what" $? 0
-    { header board.gbr "$long" "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-        "WARNING: Rejected code #30 was used (1 times) to draw lines." \
-        "Completed successfully."; } | expect_file "$what: console" "$meta/out"
-    grep -q '^    (-394 0 1)'$'\r''$' "$long" 2>/dev/null || fail "$what: not the converted board"
-    only_files "$what" . board.gbr "$long"
+# written (a new one, and over an old one, in both ways, whose temporary name
+# must be shorter); one byte more is refused.
+for way in "${ways[@]}"; do
+    via_way "$way"
+    for how in new existing; do
+        what="$way way, PCB name of 255 bytes, $how"
+        new_case "name-255-$way-$how"
+        write_board
+        long=$(head -c 251 /dev/zero | tr '\0' 'n').PCB
+        if [ $how = existing ]; then
+            crlf "an older board" > "$long"
+        fi
+        "${via[@]}" "$bin" board.gbr "$long" > "$meta/out"
+        expect_status "$what" $? 0
+        { header board.gbr "$long" "<none>"; crlf "Reading Gerber file board.gbr . . ." \
+            "WARNING: Rejected code #30 was used (1 times) to draw lines." \
+            "Completed successfully."; } | expect_file "$what: console" "$meta/out"
+        grep -q '^    (-394 0 1)'$'\r''$' "$long" 2>/dev/null || fail "$what: not the converted board"
+        only_files "$what" . board.gbr "$long"
+    done
 done
 new_case name-256
 write_board

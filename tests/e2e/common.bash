@@ -5,16 +5,49 @@ set -u
 shopt -s lastpipe  # "{ expected text; } | expect_file" must count its failures here
 
 if [ $# -lt 1 ] || [ ! -x "$1" ]; then
-    echo "usage: $0 <path of the built Lumarind>" >&2
+    echo "usage: $0 <path of the built Lumarind> [<path of no_tmpfile>]" >&2
     exit 2
 fi
 bin=$(realpath "$1")
+no_tmpfile=
+if [ $# -ge 2 ] && [ -x "$2" ]; then
+    no_tmpfile=$(realpath "$2")
+fi
 work=$(mktemp -d)
 trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 meta="$work/.lib"  # the helpers' own files; the cases use subdirectories
 mkdir "$meta"
 cd "$work" || exit 2
 failures=0
+
+# The two ways a regular PCB file is written until it replaces its target:
+# "unnamed", with no name at all (where the file system takes such a file),
+# and "named", as ".NAME.XXXXXX" beside it (where it does not: no_tmpfile, the
+# second argument, makes it so). ways holds those this machine can show
+# ("default" alone without no_tmpfile); via_way sets via, what the program's
+# command starts with for a way.
+ways=()
+if [ -n "$no_tmpfile" ]; then
+    if "$no_tmpfile" --probe "$work"; then
+        ways+=(unnamed)
+    else
+        echo "NOTE: $work takes no unnamed file: the unnamed way is not tested"
+    fi
+    if "$no_tmpfile" /bin/true; then
+        ways+=(named)
+    else
+        echo "NOTE: no seccomp filter here: the named way is not tested"
+    fi
+else
+    echo "NOTE: no_tmpfile not given: each case runs once, the way the program picks"
+    ways=(default)
+fi
+via_way() {  # $1 way
+    via=()
+    if [ "$1" = named ]; then
+        via=("$no_tmpfile")
+    fi
+}
 
 # A build with AddressSanitizer reserves far more memory and runs slower;
 # the memory ceiling and valgrind mean nothing there.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The PCB file cannot be written: a file-size limit deep in a large
-# conversion, and a PCB name that links to /dev/full. The run ends with the
-# disk-full report (code 112) at the write that failed, leaves no partial
-# PCB file and an existing one byte for byte as it was.
+# conversion (in both ways of writing a regular file), and a PCB name that
+# links to /dev/full. The run ends with the disk-full report (code 112) at the
+# write that failed, leaves no partial PCB file and an existing one byte for
+# byte as it was.
 . "$(dirname "$0")/common.bash"
 
 # About 3.4 MB of Gerber making about 7 MB of PCB file, with a warning in the
@@ -19,30 +20,33 @@ limited_run() {
     (
         ulimit -f 1024
         trap '' XFSZ
-        exec "$bin" "$@"
+        exec "${via[@]}" "$bin" "$@"
     ) > "$meta/out"
 }
 
-for existing in no yes; do
-    what="file-size limit, existing PCB file: $existing"
-    new_case "limit-$existing"
-    big_board > board.gbr
-    files=(board.gbr)
-    if [ $existing = yes ]; then
-        crlf "an older board, to be kept" > board.PCB
-        chmod 640 board.PCB
-        files+=(board.PCB)
-    fi
-    snapshot "${files[@]}"
-    mode_before=$(stat -c %a "${files[@]}")
-    limited_run board.gbr
-    expect_status "$what" $? 1
-    { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-        "Line 1 - WARNING: Unknown or unsupported G code (70)." "I/O error (Error code 112)" \
-        "Fatal error - program halted."; } | expect_file "$what: console" "$meta/out"
-    unchanged "$what"
-    [ "$(stat -c %a "${files[@]}")" = "$mode_before" ] || fail "$what: a file mode changed"
-    only_files "$what" . "${files[@]}"
+for way in "${ways[@]}"; do
+    via_way "$way"
+    for existing in no yes; do
+        what="$way way, file-size limit, existing PCB file: $existing"
+        new_case "limit-$way-$existing"
+        big_board > board.gbr
+        files=(board.gbr)
+        if [ $existing = yes ]; then
+            crlf "an older board, to be kept" > board.PCB
+            chmod 640 board.PCB
+            files+=(board.PCB)
+        fi
+        snapshot "${files[@]}"
+        mode_before=$(stat -c %a "${files[@]}")
+        limited_run board.gbr
+        expect_status "$what" $? 1
+        { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
+            "Line 1 - WARNING: Unknown or unsupported G code (70)." "I/O error (Error code 112)" \
+            "Fatal error - program halted."; } | expect_file "$what: console" "$meta/out"
+        unchanged "$what"
+        [ "$(stat -c %a "${files[@]}")" = "$mode_before" ] || fail "$what: a file mode changed"
+        only_files "$what" . "${files[@]}"
+    done
 done
 
 # The same conversion without the limit completes, so the limit was the cause.

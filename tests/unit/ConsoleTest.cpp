@@ -2,7 +2,7 @@
 #include <limits>
 
 #include "Dize274/Dize274.h"
-#include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"
 

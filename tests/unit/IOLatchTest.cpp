@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 #include "TestSupport.h"
 
 namespace {

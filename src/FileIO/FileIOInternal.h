@@ -1,0 +1,30 @@
+// Calls shared by the files of the FileIO module: how a failed system call
+// becomes the pending result. Only src/FileIO/ and the tests include this.
+#ifndef LUMARIND_FILEIO_FILEIOINTERNAL_H
+#define LUMARIND_FILEIO_FILEIOINTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "FileIO/FileIO.h"
+
+namespace FileIO {
+
+/// Records the result of a file operation as the pending result (0: success
+/// leaves any pending code alone, as a successful call clears nothing).
+void SetIOResult(std::uint16_t Code);
+
+/// The error code shown for a failed system call on Name: the errno mapping.
+std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name);
+/// Codes for errno values without a text of their own: kErrnoBase + errno.
+constexpr std::uint16_t kErrnoBase = 1000;
+/// Sharing violation: a file that may not be opened as asked.
+constexpr std::uint16_t kSharingViolation = 32;
+
+/// Writes all Size bytes; false after a failure.
+bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
+
+}  // namespace FileIO
+
+#endif  // LUMARIND_FILEIO_FILEIOINTERNAL_H
