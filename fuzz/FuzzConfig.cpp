@@ -34,8 +34,9 @@ struct Block {
 };
 std::vector<Block> Blocks;
 
-// Round to nearest, halves to even, by floor division: another road to the
-// result than the product's truncating one.
+// Round to nearest, halves to even, by 128-bit floor division: another road
+// to the result than the product's, which divides the magnitude by a
+// reciprocal and rounds it.
 bool Scale(std::int32_t v, std::int32_t o, std::int32_t m, std::int32_t q, std::int32_t& Out) {
     __int128 p = (__int128{v} - o) * m;
     __int128 f = p / q;
@@ -138,10 +139,10 @@ void CheckSettings() {
     FUZZ_CHECK(Dize274::XDiv >= 1 && Dize274::YDiv >= 1);
     FUZZ_CHECK(Dize274::XMult != INT32_MIN && Dize274::YMult != INT32_MIN);
     FUZZ_CHECK(Dize274::XOffs != INT32_MIN && Dize274::YOffs != INT32_MIN);
-    FUZZ_CHECK(Dize274::Layer >= 0 && Dize274::Layer <= 15);
+    FUZZ_CHECK(Dize274::Layer >= 0 && Dize274::Layer <= Dize274::kMaxLayer);
     for (int d = Dize274::kFirstAperture; d <= Dize274::kLastAperture; ++d) {
-        FUZZ_CHECK(Dize274::LineWidth[d] >= -1 && Dize274::LineWidth[d] <= 15);
-        FUZZ_CHECK(Dize274::PadPattern[d] >= -1 && Dize274::PadPattern[d] <= 63);
+        FUZZ_CHECK(Dize274::LineWidth[d] >= -1 && Dize274::LineWidth[d] <= Dize274::kMaxWidth);
+        FUZZ_CHECK(Dize274::PadPattern[d] >= -1 && Dize274::PadPattern[d] <= Dize274::kMaxPattern);
     }
 }
 

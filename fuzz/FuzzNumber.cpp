@@ -108,9 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     bool Found = false;
     int Code = FuzzSupport::RunPhase([&] {
         Parser::OpenInput(NumberFile);
-        Dize274::ReadIntParam(-2147483647, 2147483647, Value, Found);
+        Dize274::ReadIntParam(Dize274::kFullMin, Dize274::kFullMax, Value, Found);
     });
-    bool InRange = !LoneSign && Expected >= -2147483647 && Expected <= 2147483647;
+    bool InRange = !LoneSign && Expected >= Dize274::kFullMin && Expected <= Dize274::kFullMax;
     if (InRange) {
         FUZZ_CHECK(Code == -1 && Found && Value == Expected);
     } else {

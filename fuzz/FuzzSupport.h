@@ -22,6 +22,7 @@
 
 #include "Dize274/Dize274Internal.h"
 #include "FileIO/FileIOInternal.h"
+#include "Parser/Parser.h"
 
 namespace FuzzSupport {
 
@@ -107,11 +108,11 @@ inline std::string ReadFile(const std::string& Name) {
     return Bytes;
 }
 
-/// The input reader's buffer: 256 KiB in Parser's line source. No input of a
-/// few kilobytes reaches its end, so inputs also run as a padded twin whose
-/// buffer end falls inside the input. Scanning the padding costs about ten
-/// runs, so one input in kTwinEvery gets a twin, chosen by its bytes.
-inline constexpr std::size_t kReadBuffer = 256 * 1024;
+/// No input of a few kilobytes reaches the end of the reader's buffer, so
+/// inputs also run as a padded twin whose buffer end falls inside the input.
+/// Scanning the padding costs about ten runs, so one input in kTwinEvery gets
+/// a twin, chosen by its bytes.
+inline constexpr std::size_t kReadBuffer = Parser::kReadBufferSize;
 inline constexpr std::size_t kTwinEvery = 8;
 
 inline std::size_t InputHash(const std::uint8_t* Data, std::size_t Size) {
@@ -168,13 +169,10 @@ inline std::set<std::string> ScratchEntries() {
 
 /// The settings as a run without a configuration file starts with.
 inline void ResetSettings() {
-    Dize274::XMult = 1000;
-    Dize274::XDiv = 25400;
-    Dize274::XOffs = 10000;
-    Dize274::YMult = 1000;
-    Dize274::YDiv = 25400;
-    Dize274::YOffs = 10000;
-    Dize274::Layer = 10;
+    Dize274::XMult = Dize274::YMult = Dize274::kDefaultMult;
+    Dize274::XDiv = Dize274::YDiv = Dize274::kDefaultDiv;
+    Dize274::XOffs = Dize274::YOffs = Dize274::kDefaultOffs;
+    Dize274::Layer = Dize274::kDefaultLayer;
     Dize274::InitPatternTable();
     FileIO::ClearIOError();
 }
@@ -285,11 +283,11 @@ inline void CheckPcbLayout(const std::string& Bytes, std::int32_t Layer) {
             FUZZ_CHECK(ParseRecord(Lines[i], Numbers));
             if (IsLines) {
                 FUZZ_CHECK(Numbers.size() == 6);
-                FUZZ_CHECK(Numbers[4] >= 0 && Numbers[4] <= 15);
+                FUZZ_CHECK(Numbers[4] >= 0 && Numbers[4] <= Dize274::kMaxWidth);
                 FUZZ_CHECK(Numbers[5] == Layer);
             } else {
                 FUZZ_CHECK(Numbers.size() == 3);
-                FUZZ_CHECK(Numbers[2] >= 0 && Numbers[2] <= 63);
+                FUZZ_CHECK(Numbers[2] >= 0 && Numbers[2] <= Dize274::kMaxPattern);
             }
         }
         FUZZ_CHECK(Records > 0);

@@ -3,13 +3,6 @@
 
 namespace Dize274 {
 
-namespace {
-
-constexpr std::int32_t kFullMin = -2147483647;
-constexpr std::int32_t kFullMax = 2147483647;
-
-}  // namespace
-
 void ReadConfig() {
     WriteLine("Reading configuration file " + CfgName + " . . .");
     Parser::OpenInput(CfgName);
@@ -23,7 +16,7 @@ void ReadConfig() {
     ReadIntParam(kFullMin, kFullMax, YMult, Found);
     ReadIntParam(1, kFullMax, YDiv, Found);
     ReadIntParam(kFullMin, kFullMax, YOffs, Found);
-    ReadIntParam(0, 15, Layer, Found);
+    ReadIntParam(0, kMaxLayer, Layer, Found);
     if (!Found) {
         Error("Missing transformation parameter.");
     }
@@ -36,8 +29,8 @@ void ReadConfig() {
         if (!Found) {
             break;
         }
-        ReadIntParam(-1, 15, w, Found);
-        ReadIntParam(-1, 63, p, Found);
+        ReadIntParam(-1, kMaxWidth, w, Found);
+        ReadIntParam(-1, kMaxPattern, p, Found);
         if (!Found) {
             Error("Missing pattern table entry.");
         }

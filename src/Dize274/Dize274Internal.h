@@ -21,11 +21,16 @@ inline std::string GerberName;
 inline std::string PcbName;
 inline std::string CfgName;
 
-void ShowBanner();
-/// Sets the three names from the arguments, or ends the run with the usage line.
-void ProcessCommandLine(const std::vector<std::string>& Args);
-
 // ---- Console ----
+
+/// "Line L - WARNING: Msg"; the run goes on.
+void Warning(std::string_view Msg);
+/// "Line L - ERROR: Msg", then the halt line; ends the run with exit code 1.
+[[noreturn]] void Error(std::string_view Msg);
+/// Msg, then "Fatal error - program halted."; ends the run with exit code 1.
+[[noreturn]] void Fatal(std::string_view Msg);
+/// Plain decimal, "-" for negative values.
+std::string IntToText(std::int64_t N);
 
 /// One console line ending in CR LF; a failed write ends the run (exit code 1).
 void WriteLine(std::string_view Text);
@@ -34,7 +39,19 @@ void WriteLine(std::string_view Text);
 /// The one place the process exits; the fuzzers link a substitute.
 [[noreturn]] void Halt(int Code);
 
-// ---- Integer parameters ----
+// ---- Integer parameters and the bounds of every field ----
+
+/// Coordinates, multipliers and offsets: -2147483648 is refused too.
+inline constexpr std::int32_t kFullMin = -2147483647;
+inline constexpr std::int32_t kFullMax = 2147483647;
+/// D, G and M codes end at 99; apertures start at D10.
+inline constexpr int kFirstAperture = 10;
+inline constexpr int kLastAperture = 99;
+inline constexpr int kLastCode = 99;
+/// The largest width code, pad-pattern code and layer; -1 rejects an aperture.
+inline constexpr int kMaxWidth = 15;
+inline constexpr int kMaxPattern = 63;
+inline constexpr int kMaxLayer = 15;
 
 /// Reads the next number into Value, checked against [Min, Max]; Found is
 /// false at the end of the input. Anything but a number ends the run.
@@ -51,23 +68,28 @@ inline std::int32_t CheckRange(std::int32_t Min, std::int32_t Max, std::int64_t 
 
 // ---- Settings ----
 
-inline constinit std::int32_t XMult = 1000;
-inline constinit std::int32_t XDiv = 25400;
-inline constinit std::int32_t XOffs = 10000;
-inline constinit std::int32_t YMult = 1000;
-inline constinit std::int32_t YDiv = 25400;
-inline constinit std::int32_t YOffs = 10000;
-inline constinit std::int32_t Layer = 10;
+/// The built-in transformation, the same on both axes: 25400 units (of a
+/// micrometre) to 1000 (of a thousandth of an inch), the origin at 10000.
+inline constexpr std::int32_t kDefaultMult = 1000;
+inline constexpr std::int32_t kDefaultDiv = 25400;
+inline constexpr std::int32_t kDefaultOffs = 10000;
+inline constexpr std::int32_t kDefaultLayer = 10;
 
-inline constexpr int kFirstAperture = 10;
-inline constexpr int kLastAperture = 99;
+inline constinit std::int32_t XMult = kDefaultMult;
+inline constinit std::int32_t XDiv = kDefaultDiv;
+inline constinit std::int32_t XOffs = kDefaultOffs;
+inline constinit std::int32_t YMult = kDefaultMult;
+inline constinit std::int32_t YDiv = kDefaultDiv;
+inline constinit std::int32_t YOffs = kDefaultOffs;
+inline constinit std::int32_t Layer = kDefaultLayer;
 /// Indexed by D code; entries below kFirstAperture are unused.
 inline constinit std::int32_t LineWidth[kLastAperture + 1] = {};
 inline constinit std::int32_t PadPattern[kLastAperture + 1] = {};
 
 void InitPatternTable();
-/// (v - o) * m / q, rounded to nearest with halves to even; exact for every
-/// 32-bit v, o, m and every q >= 1.
+/// For the tests: (v - o) * m / q, rounded to nearest with halves to even;
+/// exact for every 32-bit v, o, m and every q >= 1. TransformX and TransformY
+/// compute the same.
 std::int64_t ScaleCoordinate(std::int32_t v, std::int32_t o, std::int32_t m, std::int32_t q);
 /// The PCB coordinates of a Gerber point; a result beyond 32 bits ends the run.
 std::int32_t TransformX(std::int32_t x);
@@ -84,8 +106,6 @@ void OpenPcb();
 void MoveTo(std::int32_t x, std::int32_t y);
 void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w);
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p);
-void SelectSection(std::uint8_t k);
-void CloseSection();
 void ClosePcb();
 /// Drops an unfinished PCB file: a replaced file stays as it was.
 void AbandonPcb();

@@ -8,9 +8,6 @@ namespace Dize274 {
 
 namespace {
 
-constexpr std::int32_t kFullMin = -2147483647;
-constexpr std::int32_t kFullMax = 2147483647;
-
 // Modal state of the pass: every value stays until the file sets it again.
 std::int32_t GX = 0;
 std::int32_t GY = 0;
@@ -33,9 +30,9 @@ struct CodeBounds {
 };
 constexpr CodeBounds kXBounds{kFullMin, kFullMax, "X value expected."};
 constexpr CodeBounds kYBounds{kFullMin, kFullMax, "Y value expected."};
-constexpr CodeBounds kDBounds{1, kLastAperture, "D code expected."};
-constexpr CodeBounds kGBounds{0, 99, "G code expected."};
-constexpr CodeBounds kMBounds{0, 99, "M code expected."};
+constexpr CodeBounds kDBounds{1, kLastCode, "D code expected."};
+constexpr CodeBounds kGBounds{0, kLastCode, "G code expected."};
+constexpr CodeBounds kMBounds{0, kLastCode, "M code expected."};
 
 // Null for a character that is not a code letter.
 constexpr const CodeBounds* BoundsOf(char Letter) {

@@ -5,7 +5,7 @@ namespace Dize274 {
 
 void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found) {
     Found = false;
-    std::uint8_t s = Parser::ScanToken();
+    Parser::Status s = Parser::ScanToken();
     if (s == Parser::kEndOfInput) {
         return;  // the caller decides what a missing number means
     }

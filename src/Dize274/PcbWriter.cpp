@@ -81,10 +81,24 @@ char* StartRecord() {
     return Out + 5;
 }
 
+void CloseSection() {
+    if (CurSection != kNone) {
+        PutLine("  )");
+        CurSection = kNone;
+    }
+}
+
 [[gnu::noinline]] void SwitchSection(std::uint8_t k) {
     CloseSection();
     PutLine(kSectionHeader[k]);
     CurSection = k;
+}
+
+// Records of one kind go together; a record of the other kind closes them.
+void SelectSection(std::uint8_t k) {
+    if (k != CurSection) {
+        SwitchSection(k);
+    }
 }
 
 }  // namespace
@@ -129,19 +143,6 @@ void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
     SelectSection(kPads);
     EndRecord(PutDecimal(PutDecimalPair(StartRecord(), x, y), p));
-}
-
-void SelectSection(std::uint8_t k) {
-    if (k != CurSection) {
-        SwitchSection(k);
-    }
-}
-
-void CloseSection() {
-    if (CurSection != kNone) {
-        PutLine("  )");
-        CurSection = kNone;
-    }
 }
 
 void ClosePcb() {

@@ -5,6 +5,8 @@
 
 namespace Dize274 {
 
+namespace {
+
 void ShowBanner() {
     WriteLine("");
     WriteLine("VELMORA 4.0  -  An Interactive PCB Design System");
@@ -15,6 +17,7 @@ void ShowBanner() {
     WriteLine("");
 }
 
+// Sets the three names from the arguments, or ends the run with the usage line.
 void ProcessCommandLine(const std::vector<std::string>& Args) {
     std::size_t N = Args.size();
     if (N < 1 || N > 3) {
@@ -42,6 +45,8 @@ void ProcessCommandLine(const std::vector<std::string>& Args) {
     WriteLine("Configuration File: " + CfgName);
     WriteLine("");
 }
+
+}  // namespace
 
 int RunConversion(const std::vector<std::string>& Args) {
     // A closed pipe or a file-size limit must end the run with its report, not

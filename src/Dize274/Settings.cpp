@@ -8,8 +8,8 @@ namespace Dize274 {
 void InitPatternTable() {
     for (int d = kFirstAperture; d <= kLastAperture; ++d) {
         int k = d - kFirstAperture;
-        LineWidth[d] = k <= 15 ? k : -1;
-        PadPattern[d] = k <= 63 ? k : -1;
+        LineWidth[d] = k <= kMaxWidth ? k : -1;
+        PadPattern[d] = k <= kMaxPattern ? k : -1;
     }
 }
 

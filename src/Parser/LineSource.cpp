@@ -16,19 +16,14 @@
 namespace Parser {
 
 std::int32_t LineNo = 0;
-std::uint8_t ScanStatus = kOther;
+Status ScanStatus = kOther;
 char CurChar = kCR;
 
 namespace {
 
 constexpr char kLF = '\n';
 constexpr char kCtrlZ = '\x1a';
-constexpr std::size_t kBufferSize = 256 * 1024;
-
-// Bytes past the end of the data may be read (never used): the number
-// scanner looks at 8 bytes at a time, the line-end search at 32.
-constexpr std::size_t kReadAhead = 32;
-char Buffer[kBufferSize + kReadAhead];
+char Buffer[kReadBufferSize + kReadAhead];
 const char* Pos = Buffer;  // the next unread byte of the file
 const char* End = Buffer;
 // The first Ctrl-Z in Buffer, or End: the input stops there.
@@ -51,7 +46,7 @@ bool FillBuffer() {
     if (AtPhysicalEnd) {
         return false;
     }
-    std::size_t n = FileIO::ReadSome(InFile, InName, Buffer, kBufferSize);
+    std::size_t n = FileIO::ReadSome(InFile, InName, Buffer, kReadBufferSize);
     Dize274::CheckIO(InName);
     Pos = LineEnd = Buffer;
     End = Buffer + n;

@@ -31,14 +31,15 @@ constexpr char kCR = '\r';
 /// Lines read from the current file since it was opened; 0 before the first.
 extern std::int32_t LineNo;
 /// The status left by the last refill or scan.
-extern std::uint8_t ScanStatus;
+extern Status ScanStatus;
 /// The character last fetched by GetChar or examined by ScanToken.
 extern char CurChar;
 /// The value of the last number token. Values beyond 32 bits saturate far
 /// outside every accepted range, so a range check sees them as the overflow
 /// they are.
 extern std::int64_t NumValue;
-/// The first kMaxText characters of the last name or percent text.
+/// The first kMaxText characters of the last name or percent text; no reader
+/// of the converter needs them, the tests look at them.
 extern std::string TextValue;
 constexpr std::size_t kMaxText = 255;
 
@@ -51,7 +52,7 @@ char PeekChar();
 /// The next character, taken; CR at the end of the input, again and again.
 char GetChar();
 /// Scans one token and returns the status.
-[[nodiscard]] std::uint8_t ScanToken();
+[[nodiscard]] Status ScanToken();
 
 /// Takes the field at the current position when it has the usual plain shape,
 /// after any line ends before it (as PeekChar passes over them): an upper-case
@@ -62,10 +63,15 @@ char GetChar();
 /// field, and a plain one as this does.
 char TakePlainField(std::int32_t& Value);
 
-/// The value a number text (optional sign, then digits) stands for, saturated
-/// at +-kNumberLimit; the scanner converts numbers by the same steps.
+/// For the tests: the value a number text (optional sign, then digits) stands
+/// for, saturated at +-kNumberLimit, as NumValue holds it after a scan of the
+/// same text. The scanner's own conversion reads eight digits at a time.
 std::int64_t NumberValue(std::string_view Text);
 constexpr std::int64_t kNumberLimit = std::int64_t{1} << 40;
+
+/// The size of the pieces the input is read in: for the tests and fuzzers
+/// that put the end of a piece inside their input.
+constexpr std::size_t kReadBufferSize = 256 * 1024;
 
 }  // namespace Parser
 

@@ -66,7 +66,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
 
 // Digits by the one, however many: numbers cut by the buffer's end, long
 // ones, and those near the end of their line.
-[[gnu::noinline]] std::uint8_t ScanDigits(bool Negative, std::string_view Rest) {
+[[gnu::noinline]] Status ScanDigits(bool Negative, std::string_view Rest) {
     bool Digits = false;
     std::int64_t Magnitude = 0;
     for (; !Rest.empty(); Rest = LineRest()) {
@@ -89,7 +89,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     return ScanStatus;
 }
 
-[[gnu::always_inline]] inline std::uint8_t ScanNumber(char First) {
+[[gnu::always_inline]] inline Status ScanNumber(char First) {
     ScanStatus = kNumber;
     bool Negative = First == '-';
     if (!IsDigit(First)) {
@@ -112,7 +112,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     return ScanDigits(Negative, Rest);
 }
 
-std::uint8_t ScanName(char First) {
+Status ScanName(char First) {
     ScanStatus = kName;
     TextValue.clear();
     KeepText(First);
@@ -124,7 +124,7 @@ std::uint8_t ScanName(char First) {
     return ScanStatus;
 }
 
-std::uint8_t ScanPercentText() {
+Status ScanPercentText() {
     ScanStatus = kPercent;
     TextValue.clear();
     Advance();
@@ -142,7 +142,7 @@ std::uint8_t ScanPercentText() {
 
 // A token start that is not a number at once: blanks and comments are passed
 // over first. Out of line, so that numbers take the short way.
-[[gnu::noinline]] std::uint8_t ScanAfterBlanks() {
+[[gnu::noinline]] Status ScanAfterBlanks() {
     for (;;) {
         char c = PeekChar();
         CurChar = c;
@@ -219,7 +219,7 @@ char TakePlainField(std::int32_t& Value) {
     return Letter;
 }
 
-std::uint8_t ScanToken() {
+Status ScanToken() {
     char c = PeekChar();
     if (IsDigit(c) || c == '+' || c == '-') {
         CurChar = c;

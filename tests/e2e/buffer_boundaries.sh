@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The input is read in pieces of 256 KiB. Blanks in front of a Gerber file
-# or a configuration file change nothing, so the same text behind 256 KiB
-# less k blanks must give the same console and PCB file for every k: the end
+# The input is read in pieces of LUMARIND_READ_BUFFER bytes (set by the test
+# runner from the product's definition). Blanks in front of a Gerber file or a
+# configuration file change nothing, so the same text behind a piece less k
+# blanks must give the same console and PCB file for every k: the end
 # of the first piece then falls at every point of the text, within a number,
 # a comment, a "%" block, between CR and LF or LF and CR, just before the Ctrl-Z.
 . "$(dirname "$0")/common.bash"
 
-piece=262144
+piece=${LUMARIND_READ_BUFFER:?the read buffer size, which ctest sets}
 
 # Lines end in CR LF, CR alone, LF alone, CR CR LF and LF CR; then a Ctrl-Z and data after it.
 gerber=$'G54D10*\r\nX{ a comment\nthat spans lines }12700Y-0012700D02*\r\n'

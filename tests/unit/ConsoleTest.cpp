@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "Dize274/Dize274.h"
+#include "Dize274/Dize274Internal.h"
 #include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr char kCtrlZ = '\x1a';
-constexpr std::size_t kReadBuffer = 256 * 1024;
+constexpr std::size_t kReadBuffer = Parser::kReadBufferSize;
 
 struct Stream {
     std::string Chars;       // what GetChar handed out before the first CR
@@ -200,8 +200,8 @@ TEST_F(LineSource, LineEndSplitAcrossTheReadBufferCountsOnce) {
     // CR as the last byte of the first buffer load, LF as the first of the next.
     std::string Bytes(kReadBuffer - 1, 'a');
     Bytes += "\r\nbc";
-    ASSERT_EQ(Bytes[262143], '\r');
-    ASSERT_EQ(Bytes[262144], '\n');
+    ASSERT_EQ(Bytes[kReadBuffer - 1], '\r');
+    ASSERT_EQ(Bytes[kReadBuffer], '\n');
     WriteBytes("in.gbr", Bytes);
     Stream s = ReadAll("in.gbr", Style::Get);
     EXPECT_EQ(s.Chars.size(), kReadBuffer + 1);

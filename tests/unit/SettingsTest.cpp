@@ -69,7 +69,7 @@ TEST_F(Settings, PatternTableDefaultsReplaceEveryEntry) {
         Dize274::PadPattern[d] = 999;
     }
     Dize274::InitPatternTable();
-    for (int d = 10; d <= 99; ++d) {
+    for (int d = Dize274::kFirstAperture; d <= Dize274::kLastAperture; ++d) {
         EXPECT_EQ(Dize274::LineWidth[d], d <= 25 ? d - 10 : -1) << "D" << d;
         EXPECT_EQ(Dize274::PadPattern[d], d <= 73 ? d - 10 : -1) << "D" << d;
     }
