@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
         std::perror("GenGerber: close");
         return 1;
     }
-    std::printf("blocks=%llu draws=%llu pads=%llu\n", static_cast<unsigned long long>(Blocks + 2),
+    std::printf("blocks=%llu draws=%llu pads=%llu\n", static_cast<unsigned long long>(Blocks) + 2,
                 static_cast<unsigned long long>(Draws), static_cast<unsigned long long>(Pads));
     return 0;
 }

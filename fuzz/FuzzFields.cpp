@@ -33,7 +33,7 @@ std::vector<Item> ReadAll(const std::string& Name, std::size_t Size, bool Plain)
     // Bounded: of two items in a row, one takes a byte at least.
     for (std::size_t Items = 0; Items <= 2 * Size + 2; ++Items) {
         std::int32_t Value = 0;
-        if (char Letter = Plain ? Parser::TakePlainField(Value) : 0) {
+        if (char Letter = Plain ? Parser::TakePlainField(Value) : '\0'; Letter != 0) {
             Add(Letter, Value);
             continue;
         }

@@ -59,7 +59,7 @@ inline void RemoveScratch() {
         while (dirent* Entry = ::readdir(Dir)) {
             std::string Name = Entry->d_name;
             if (Name != "." && Name != "..") {
-                ::unlink((ScratchRoot + "/" + Name).c_str());
+                ::unlink((ScratchRoot + "/").append(Name).c_str());
             }
         }
         ::closedir(Dir);
@@ -70,7 +70,8 @@ inline void RemoveScratch() {
 /// A fresh directory of our own (parallel jobs never share one), removed at exit.
 inline const std::string& MakeScratchDir() {
     const char* Tmp = std::getenv("TMPDIR");
-    std::string Pattern = std::string(Tmp && *Tmp ? Tmp : "/tmp") + "/lumarind-fuzz.XXXXXX";
+    std::string Pattern(Tmp != nullptr && *Tmp != '\0' ? Tmp : "/tmp");
+    Pattern += "/lumarind-fuzz.XXXXXX";
     FUZZ_CHECK(::mkdtemp(Pattern.data()) != nullptr);
     ScratchRoot = Pattern;
     std::atexit(RemoveScratch);
@@ -160,7 +161,7 @@ inline std::set<std::string> ScratchEntries() {
     while (dirent* Entry = ::readdir(Dir)) {
         std::string Name = Entry->d_name;
         if (Name != "." && Name != "..") {
-            Names.insert(ScratchRoot + "/" + Name);
+            Names.insert((ScratchRoot + "/").append(Name));
         }
     }
     ::closedir(Dir);

@@ -30,11 +30,11 @@ void PutDigitsByPairs(char* Out, std::uint32_t u, std::size_t Digits) {
     char* Last = Out + Digits;
     while (u >= 100) {
         Last -= 2;
-        std::memcpy(Last, kDigitPairs + 2 * (u % 100), 2);
+        std::memcpy(Last, kDigitPairs + std::size_t{2} * (u % 100), 2);
         u /= 100;
     }
     if (u >= 10) {
-        std::memcpy(Last - 2, kDigitPairs + 2 * u, 2);
+        std::memcpy(Last - 2, kDigitPairs + std::size_t{2} * u, 2);
     } else {
         Last[-1] = static_cast<char>('0' + u);
     }
@@ -128,7 +128,7 @@ char* PutDecimal(char* Out, std::int32_t N) {
         return Out + 2;
     }
     if (u < 100) {
-        std::memcpy(Out, kDigitPairs + 2 * u, 2);
+        std::memcpy(Out, kDigitPairs + std::size_t{2} * u, 2);
         Out[2] = ' ';
         return Out + 3;
     }

@@ -66,7 +66,7 @@ std::string FollowLinks(std::string Name) {
         }
         Target.resize(static_cast<std::size_t>(n));
         if (Target.front() != '/') {
-            Target = Name.substr(0, Name.rfind('/') + 1) + Target;
+            Target.insert(0, Name, 0, Name.rfind('/') + 1);
         }
         Name = Target;
     }

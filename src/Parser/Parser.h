@@ -71,7 +71,7 @@ constexpr std::int64_t kNumberLimit = std::int64_t{1} << 40;
 
 /// The size of the pieces the input is read in: for the tests and fuzzers
 /// that put the end of a piece inside their input.
-constexpr std::size_t kReadBufferSize = 256 * 1024;
+constexpr std::size_t kReadBufferSize = 262144;  // 256 KiB
 
 }  // namespace Parser
 

@@ -29,7 +29,9 @@ Stream ReadAll(const std::string& Name, Style How) {
     for (;;) {
         char Seen = How == Style::Get ? Parser::kCR : Parser::PeekChar();
         char c = Parser::GetChar();
-        PeekMisses += How != Style::Get && c != Seen;
+        if (How != Style::Get && c != Seen) {
+            ++PeekMisses;
+        }
         if (c == Parser::kCR) {
             break;
         }
@@ -53,10 +55,12 @@ std::vector<std::string> CutLines(const std::string& b) {
             ++i;
         }
         Lines.push_back(b.substr(Start, i - Start));
-        if (i < b.size() && b[i] == '\n') {
-            ++i;
-        } else if (i < b.size() && b[i] == '\r' && ++i < b.size() && b[i] == '\n') {
-            ++i;
+        // A CR takes one LF along; an LF ends its line alone.
+        if (i < b.size() && b[i] != kCtrlZ) {
+            bool Cr = b[i++] == '\r';
+            if (Cr && i < b.size() && b[i] == '\n') {
+                ++i;
+            }
         }
     }
     return Lines;
