@@ -27,6 +27,43 @@ else()
     install(FILES "${lumarind_man}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endif()
 
+# The copyright file in Debian's machine-readable form: the frame from packaging/,
+# the licence's wording from LICENSE (from its first "Permission"), so that the
+# two cannot differ. Each line of a field's text starts with a blank, an empty
+# one is " .".
+set(lumarind_license "${PROJECT_SOURCE_DIR}/LICENSE")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${lumarind_license}")
+file(READ "${lumarind_license}" LUMARIND_LICENSE_TEXT)
+string(FIND "${LUMARIND_LICENSE_TEXT}" "Permission" lumarind_at)
+if(lumarind_at LESS 0)
+    message(FATAL_ERROR "LICENSE holds no permission notice")
+endif()
+string(SUBSTRING "${LUMARIND_LICENSE_TEXT}" ${lumarind_at} -1 LUMARIND_LICENSE_TEXT)
+string(STRIP "${LUMARIND_LICENSE_TEXT}" LUMARIND_LICENSE_TEXT)
+string(REGEX REPLACE "\n\n" "\n.\n" LUMARIND_LICENSE_TEXT "${LUMARIND_LICENSE_TEXT}")
+string(REPLACE "\n" "\n " LUMARIND_LICENSE_TEXT " ${LUMARIND_LICENSE_TEXT}")
+configure_file("${PROJECT_SOURCE_DIR}/packaging/copyright.in"
+               "${PROJECT_BINARY_DIR}/packaging/copyright" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/packaging/copyright" DESTINATION "${lumarind_docdir}")
+
+# A native package's changelog is changelog.gz; made like the manual page.
+set(lumarind_changelog "${PROJECT_SOURCE_DIR}/packaging/changelog")
+if(LUMARIND_GZIP)
+    set(lumarind_changelog_gz "${PROJECT_BINARY_DIR}/packaging/changelog.gz")
+    add_custom_command(
+        OUTPUT "${lumarind_changelog_gz}"
+        COMMAND "${CMAKE_COMMAND}" -E copy "${lumarind_changelog}" "${PROJECT_BINARY_DIR}/packaging/changelog"
+        COMMAND "${LUMARIND_GZIP}" -n -9 -f "${PROJECT_BINARY_DIR}/packaging/changelog"
+        DEPENDS "${lumarind_changelog}"
+        COMMENT "Compressing the changelog"
+        VERBATIM
+    )
+    add_custom_target(lumarind_changelog ALL DEPENDS "${lumarind_changelog_gz}")
+    install(FILES "${lumarind_changelog_gz}" DESTINATION "${lumarind_docdir}")
+else()
+    install(FILES "${lumarind_changelog}" DESTINATION "${lumarind_docdir}")
+endif()
+
 # Byte for byte: the examples' CR LF line ends are what the program reads. Listed
 # by name, so that a PCB file converted in the folder is not shipped with them.
 set(lumarind_examples README.md board.gbr setup.Cfg)
