@@ -7,25 +7,30 @@ set(lumarind_docdir "${CMAKE_INSTALL_DATAROOTDIR}/doc/lumarind")
 
 install(TARGETS Lumarind RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
-# Manual pages ship compressed. -n keeps the name and time stamp out of the
-# gzip header, so the same page always gives the same bytes.
+# Manual pages and a native package's changelog ship compressed. -n keeps the
+# name and time stamp out of the gzip header, so the same text always gives
+# the same bytes. Without gzip the file goes as it is.
 find_program(LUMARIND_GZIP gzip)
-set(lumarind_man "${PROJECT_SOURCE_DIR}/doc/Lumarind.1")
-if(LUMARIND_GZIP)
-    set(lumarind_man_gz "${PROJECT_BINARY_DIR}/man/Lumarind.1.gz")
+function(lumarind_install_gzipped source destination)
+    get_filename_component(name "${source}" NAME)
+    if(NOT LUMARIND_GZIP)
+        install(FILES "${source}" DESTINATION "${destination}")
+        return()
+    endif()
+    set(copy "${PROJECT_BINARY_DIR}/gzipped/${name}")
     add_custom_command(
-        OUTPUT "${lumarind_man_gz}"
-        COMMAND "${CMAKE_COMMAND}" -E copy "${lumarind_man}" "${PROJECT_BINARY_DIR}/man/Lumarind.1"
-        COMMAND "${LUMARIND_GZIP}" -n -9 -f "${PROJECT_BINARY_DIR}/man/Lumarind.1"
-        DEPENDS "${lumarind_man}"
-        COMMENT "Compressing the manual page"
+        OUTPUT "${copy}.gz"
+        COMMAND "${CMAKE_COMMAND}" -E copy "${source}" "${copy}"
+        COMMAND "${LUMARIND_GZIP}" -n -9 -f "${copy}"
+        DEPENDS "${source}"
+        COMMENT "Compressing ${name}"
         VERBATIM
     )
-    add_custom_target(lumarind_manpage ALL DEPENDS "${lumarind_man_gz}")
-    install(FILES "${lumarind_man_gz}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
-else()
-    install(FILES "${lumarind_man}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
-endif()
+    add_custom_target(lumarind_gzip_${name} ALL DEPENDS "${copy}.gz")
+    install(FILES "${copy}.gz" DESTINATION "${destination}")
+endfunction()
+
+lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/Lumarind.1" "${CMAKE_INSTALL_MANDIR}/man1")
 
 # The copyright file in Debian's machine-readable form: the frame from packaging/,
 # the licence's wording from LICENSE (from its first "Permission"), so that the
@@ -46,23 +51,7 @@ configure_file("${PROJECT_SOURCE_DIR}/packaging/copyright.in"
                "${PROJECT_BINARY_DIR}/packaging/copyright" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/packaging/copyright" DESTINATION "${lumarind_docdir}")
 
-# A native package's changelog is changelog.gz; made like the manual page.
-set(lumarind_changelog "${PROJECT_SOURCE_DIR}/packaging/changelog")
-if(LUMARIND_GZIP)
-    set(lumarind_changelog_gz "${PROJECT_BINARY_DIR}/packaging/changelog.gz")
-    add_custom_command(
-        OUTPUT "${lumarind_changelog_gz}"
-        COMMAND "${CMAKE_COMMAND}" -E copy "${lumarind_changelog}" "${PROJECT_BINARY_DIR}/packaging/changelog"
-        COMMAND "${LUMARIND_GZIP}" -n -9 -f "${PROJECT_BINARY_DIR}/packaging/changelog"
-        DEPENDS "${lumarind_changelog}"
-        COMMENT "Compressing the changelog"
-        VERBATIM
-    )
-    add_custom_target(lumarind_changelog ALL DEPENDS "${lumarind_changelog_gz}")
-    install(FILES "${lumarind_changelog_gz}" DESTINATION "${lumarind_docdir}")
-else()
-    install(FILES "${lumarind_changelog}" DESTINATION "${lumarind_docdir}")
-endif()
+lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/packaging/changelog" "${lumarind_docdir}")
 
 # Byte for byte: the examples' CR LF line ends are what the program reads. Listed
 # by name, so that a PCB file converted in the folder is not shipped with them.
