@@ -30,9 +30,10 @@ constexpr char kCR = '\r';
 
 /// Lines read from the current file since it was opened; 0 before the first.
 extern std::int32_t LineNo;
-/// The status left by the last refill or scan.
+/// The status left by the last refill or scan; ScanToken returns it too.
 extern Status ScanStatus;
-/// The character last fetched by GetChar or examined by ScanToken.
+/// The character last fetched by GetChar or examined by ScanToken; the
+/// readers take it from the calls' results, the tests look at it here.
 extern char CurChar;
 /// The value of the last number token. Values beyond 32 bits saturate far
 /// outside every accepted range, so a range check sees them as the overflow

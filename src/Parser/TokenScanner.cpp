@@ -191,26 +191,27 @@ char TakePlainField(std::int32_t& Value) {
     // them are all in it.
     std::string_view Run = NextRun();
     const char* p = Run.data();
-    if (p[0] < 'A' || p[0] > 'Z' || !IsDigit(p[1])) {
+    if (p[0] < 'A' || p[0] > 'Z') {
         return 0;
     }
-    std::uint64_t v = static_cast<std::uint64_t>(p[1] - '0');
-    std::size_t n = 1;
+    std::uint64_t v = 0;
+    std::size_t n = 0;
     // Most D codes have one or two digits: a cheaper test for them, after a
     // look at the fourth character that sends the long numbers on at once.
     if (IsDigit(p[3])) {
         if constexpr (std::endian::native == std::endian::little) {
             n = LeadingDigits(p + 1, v);
         } else {
-            for (v = 0, n = 0; n < 8 && IsDigit(p[n + 1]); ++n) {
+            for (; n < 8 && IsDigit(p[n + 1]); ++n) {
                 v = v * 10 + static_cast<std::uint64_t>(p[n + 1] - '0');
             }
         }
-    } else if (IsDigit(p[2])) {
-        n = 2;
-        v = v * 10 + static_cast<std::uint64_t>(p[2] - '0');
+    } else if (IsDigit(p[1])) {
+        n = IsDigit(p[2]) ? 2 : 1;
+        v = n == 2 ? static_cast<std::uint64_t>((p[1] - '0') * 10 + (p[2] - '0'))
+                   : static_cast<std::uint64_t>(p[1] - '0');
     }
-    if (n == 8 || n + 1 >= Run.size()) {
+    if (n == 0 || n == 8 || n + 1 >= Run.size()) {
         return 0;
     }
     char Letter = p[0];  // read before the position moves, which may alias it
