@@ -23,12 +23,15 @@ inline std::string CfgName;
 
 // ---- Console ----
 
+// The reports are rare and out of line: a caller flattened for speed must not
+// take them in, with the strings and the stack they need.
+
 /// "Line L - WARNING: Msg"; the run goes on.
-void Warning(std::string_view Msg);
+[[gnu::cold, gnu::noinline]] void Warning(std::string_view Msg);
 /// "Line L - ERROR: Msg", then the halt line; ends the run with exit code 1.
-[[noreturn]] void Error(std::string_view Msg);
+[[noreturn, gnu::cold, gnu::noinline]] void Error(std::string_view Msg);
 /// Msg, then "Fatal error - program halted."; ends the run with exit code 1.
-[[noreturn]] void Fatal(std::string_view Msg);
+[[noreturn, gnu::cold, gnu::noinline]] void Fatal(std::string_view Msg);
 /// Plain decimal, "-" for negative values.
 std::string IntToText(std::int64_t N);
 
@@ -57,7 +60,7 @@ inline constexpr int kMaxLayer = 15;
 /// false at the end of the input. Anything but a number ends the run.
 void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found);
 /// The error for a number outside [Min, Max].
-[[noreturn, gnu::cold]] void RangeError(std::int32_t Min, std::int32_t Max);
+[[noreturn, gnu::cold, gnu::noinline]] void RangeError(std::int32_t Min, std::int32_t Max);
 /// Value, or the range error of [Min, Max] when it lies outside.
 inline std::int32_t CheckRange(std::int32_t Min, std::int32_t Max, std::int64_t Value) {
     if (Value < Min || Value > Max) {
