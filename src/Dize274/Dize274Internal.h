@@ -47,15 +47,18 @@ void WriteLine(std::string_view Text);
 /// Coordinates, multipliers and offsets: -2147483648 is refused too.
 inline constexpr std::int32_t kFullMin = -2147483647;
 inline constexpr std::int32_t kFullMax = 2147483647;
-/// D, G and M codes end at 99; apertures start at D10.
+/// Apertures are D10 to D9999; G and M codes end at 99.
 inline constexpr int kFirstAperture = 10;
-inline constexpr int kLastAperture = 99;
+inline constexpr int kLastAperture = 9999;
 inline constexpr int kLastCode = 99;
 /// The largest width code, pad-pattern code and layer; -1 rejects an aperture.
 inline constexpr int kMaxWidth = 15;
 inline constexpr int kMaxPattern = 63;
 inline constexpr int kMaxLayer = 15;
 
+/// Reads the next number, unchecked (Parser::NumValue); Found is false at the
+/// end of the input, and anything but a number ends the run.
+std::int64_t ReadNumber(bool& Found);
 /// Reads the next number into Value, checked against [Min, Max]; Found is
 /// false at the end of the input. Anything but a number ends the run.
 void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found);
@@ -106,8 +109,10 @@ void ReadGerber();
 // ---- PCB writer ----
 
 void OpenPcb();
-void MoveTo(std::int32_t x, std::int32_t y);
-void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w);
+/// A line record from (x0, y0) to (x1, y1) with width code w on the layer.
+void WriteLineRec(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                  std::int32_t w);
+/// A pad record at (x, y) with pattern code p.
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p);
 void ClosePcb();
 /// Drops an unfinished PCB file: a replaced file stays as it was.

@@ -3,17 +3,24 @@
 
 namespace Dize274 {
 
-void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found) {
+std::int64_t ReadNumber(bool& Found) {
     Found = false;
     Parser::Status s = Parser::ScanToken();
     if (s == Parser::kEndOfInput) {
-        return;  // the caller decides what a missing number means
+        return 0;  // the caller decides what a missing number means
     }
     if (s != Parser::kNumber) {
         Error("Integer number expected.");
     }
     Found = true;
-    Value = CheckRange(Min, Max, Parser::NumValue);
+    return Parser::NumValue;
+}
+
+void ReadIntParam(std::int32_t Min, std::int32_t Max, std::int32_t& Value, bool& Found) {
+    std::int64_t v = ReadNumber(Found);
+    if (Found) {
+        Value = CheckRange(Min, Max, v);
+    }
 }
 
 void RangeError(std::int32_t Min, std::int32_t Max) {

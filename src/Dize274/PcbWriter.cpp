@@ -21,13 +21,13 @@ std::size_t PcbUsed = 0;  // below kPcbBufferSize between writes
 enum : std::uint8_t { kLines = 0, kPads = 1, kNone = 2 };
 constexpr std::string_view kSectionHeader[] = {"  Lines (", "  Pads ("};
 std::uint8_t CurSection = kNone;
-std::int32_t CurX = 0;
-std::int32_t CurY = 0;
-// The text of the current point, "x y ", as the last line record wrote it:
-// the next line starts there, so its text is copied, not made again. Empty
-// when the point was set otherwise.
-char CurText[2 * kMaxDecimal + kDecimalOverrun];
-std::size_t CurTextSize = 0;
+// The text of the last line's end point, "x y ", as its record wrote it: a
+// line that starts there, as most do, copies it rather than making it again.
+// Kept with the point it stands for, so that it is used only for that point.
+std::int32_t CachedX = 0;
+std::int32_t CachedY = 0;
+char CachedText[2 * kMaxDecimal + kDecimalOverrun];
+std::size_t CachedSize = 0;  // 0: nothing cached
 
 void Flush() {
     if (PcbUsed > 0) {
@@ -112,32 +112,27 @@ void OpenPcb() {
     PutLine("");
     PutLine("Layout (");
     CurSection = kNone;
-    MoveTo(0, 0);
+    CachedSize = 0;
 }
 
-void MoveTo(std::int32_t x, std::int32_t y) {
-    CurX = x;
-    CurY = y;
-    CurTextSize = 0;
-}
-
-void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
+void WriteLineRec(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                  std::int32_t w) {
     SelectSection(kLines);
     char* Out = StartRecord();
-    if (CurTextSize > 0) {
-        std::memcpy(Out, CurText, 2 * kMaxDecimal);  // fixed size: one move
-        Out += CurTextSize;
+    if (CachedSize > 0 && x0 == CachedX && y0 == CachedY) {
+        std::memcpy(Out, CachedText, 2 * kMaxDecimal);  // fixed size: one move
+        Out += CachedSize;
     } else {
-        Out = PutDecimalPair(Out, CurX, CurY);
+        Out = PutDecimalPair(Out, x0, y0);
     }
-    // The end's text goes to the record and to CurText alike: made twice
+    // The end's text goes to the record and to the cache alike: made twice
     // (the optimiser shares the work) rather than read back at once from the
     // record, which would stall until the stores have gone through.
-    Out = PutDecimalPair(Out, x, y);
-    CurTextSize = static_cast<std::size_t>(PutDecimalPair(CurText, x, y) - CurText);
+    Out = PutDecimalPair(Out, x1, y1);
+    CachedSize = static_cast<std::size_t>(PutDecimalPair(CachedText, x1, y1) - CachedText);
+    CachedX = x1;
+    CachedY = y1;
     EndRecord(PutDecimal(PutDecimal(Out, w), Layer));
-    CurX = x;
-    CurY = y;
 }
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {

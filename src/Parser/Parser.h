@@ -39,6 +39,11 @@ extern char CurChar;
 /// outside every accepted range, so a range check sees them as the overflow
 /// they are.
 extern std::int64_t NumValue;
+/// How many digits the last number token has, leading zeros counted, the sign
+/// not; counts beyond kMaxDigits stay there. Formats that leave out trailing
+/// zeros need it.
+extern std::uint8_t NumDigits;
+constexpr std::uint8_t kMaxDigits = 255;
 /// The first kMaxText characters of the last name or percent text; no reader
 /// of the converter needs them, the tests look at them.
 extern std::string TextValue;
@@ -58,11 +63,11 @@ char GetChar();
 /// Takes the field at the current position when it has the usual plain shape,
 /// after any line ends before it (as PeekChar passes over them): an upper-case
 /// code letter directly followed by 1 to 7 digits and then, on the same line,
-/// by something else. Returns the letter, with the number in Value; the
-/// scanner's results (ScanStatus, CurChar, NumValue) are not set. Returns 0
-/// and takes nothing of any other field. GetChar and ScanToken read every
-/// field, and a plain one as this does.
-char TakePlainField(std::int32_t& Value);
+/// by something else. Returns the letter, with the number in Value and its
+/// digit count in Digits; the scanner's results (ScanStatus, CurChar,
+/// NumValue) are not set. Returns 0 and takes nothing of any other field.
+/// GetChar and ScanToken read every field, and a plain one as this does.
+char TakePlainField(std::int32_t& Value, std::uint8_t& Digits);
 
 /// For the tests: the value a number text (optional sign, then digits) stands
 /// for, saturated at +-kNumberLimit, as NumValue holds it after a scan of the

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -7,6 +8,7 @@
 namespace Parser {
 
 std::int64_t NumValue = 0;
+std::uint8_t NumDigits = 0;
 std::string TextValue;
 
 namespace {
@@ -67,7 +69,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
 // Digits by the one, however many: numbers cut by the buffer's end, long
 // ones, and those near the end of their line.
 [[gnu::noinline]] Status ScanDigits(bool Negative, std::string_view Rest) {
-    bool Digits = false;
+    std::size_t Digits = 0;
     std::int64_t Magnitude = 0;
     for (; !Rest.empty(); Rest = LineRest()) {
         std::size_t i = 0;
@@ -76,12 +78,13 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
             ++i;
         }
         Advance(i);
-        Digits = Digits || i > 0;
+        Digits += i;
         if (i < Rest.size()) {
             break;
         }
     }
-    if (!Digits) {
+    NumDigits = static_cast<std::uint8_t>(std::min<std::size_t>(Digits, kMaxDigits));
+    if (Digits == 0) {
         ScanStatus = kOther;  // a lone sign, consumed
         return ScanStatus;
     }
@@ -104,6 +107,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
         std::size_t n = LeadingDigits(Rest.data(), Value);
         if (n > 0 && n < 8 && n < Rest.size()) {
             Advance(n);
+            NumDigits = static_cast<std::uint8_t>(n);
             auto Magnitude = static_cast<std::int64_t>(Value);
             NumValue = Negative ? -Magnitude : Magnitude;
             return ScanStatus;
@@ -185,7 +189,7 @@ std::int64_t NumberValue(std::string_view Text) {
     return Negative ? -Magnitude : Magnitude;
 }
 
-char TakePlainField(std::int32_t& Value) {
+char TakePlainField(std::int32_t& Value, std::uint8_t& Digits) {
     // The bytes past a short run may be looked at (the read-ahead): only the
     // last test asks whether the letter, the digits and the character after
     // them are all in it.
@@ -217,6 +221,7 @@ char TakePlainField(std::int32_t& Value) {
     char Letter = p[0];  // read before the position moves, which may alias it
     Advance(n + 1);
     Value = static_cast<std::int32_t>(v);
+    Digits = static_cast<std::uint8_t>(n);
     return Letter;
 }
 
