@@ -4,6 +4,7 @@
 #define LUMARIND_DIZE274_GERBERPARAMETERS_H
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace Dize274 {
@@ -29,6 +30,33 @@ bool ReadFormat(std::string_view Text, CoordinateFormat& Format);
 /// of the digits missing. A result beyond 32 bits stays beyond them (not
 /// exactly), so that a range check refuses it.
 std::int64_t RestoreTrailingZeros(std::int64_t Value, unsigned Digits, unsigned Width);
+
+/// The unit of the file's coordinates, from MO (or G70, G71).
+enum class Unit : std::uint8_t { Unknown, Inch, Millimetre };
+
+/// Reads an MO parameter, "MOIN" or "MOMM"; Unknown for any other text.
+Unit ReadUnit(std::string_view Text);
+
+/// Whether an axis's transform (Mult, Div) turns coordinates with Decimals
+/// decimals of Of into thousandths of an inch, exactly: |Mult| / Div equals
+/// 10^(3 - Decimals) for inches, that over 25.4 for millimetres.
+bool UnitsAgree(std::int32_t Mult, std::int32_t Div, Unit Of, unsigned Decimals);
+
+/// What to say when they do not: "Coordinates are in units of 0.0001 in: use
+/// multiplier 1 and divisor 10 for thousandths of an inch."
+std::string UnitsAdvice(Unit Of, unsigned Decimals);
+
+/// Reads SR's repeat counts (1 where a count is absent); false when Text does
+/// not have SR's form: "SR", then X and Y counts, I and J steps, each optional.
+bool ReadStepRepeat(std::string_view Text, std::int64_t& XCount, std::int64_t& YCount);
+
+/// What an image parameter (OF, SF, MI, IR, AS) asks of the image.
+enum class ImageRequest : std::uint8_t {
+    Identity,   ///< nothing: offsets and rotation 0, scales 1, no mirror, A to X
+    Change,     ///< something the layout does not get
+    Malformed,  ///< not in the parameter's form, or not an image parameter
+};
+ImageRequest ReadImageParameter(std::string_view Text);
 
 }  // namespace Dize274
 

@@ -27,6 +27,13 @@ std::int32_t BlockJ = 0;
 enum class Interpolation : std::uint8_t { Linear, Clockwise, CounterClockwise };
 Interpolation Mode = Interpolation::Linear;
 bool MultiQuadrant = false;
+// Clear polarity erases what dark polarity drew: the layout cannot, so such
+// objects are left out and counted. A region's fill cannot be held either:
+// its edges are written as the finest lines, whatever the aperture.
+bool Clear = false;
+bool InRegion = false;
+std::uint64_t ClearObjects = 0;
+std::uint64_t Regions = 0;
 
 // The plotter's point, kept both ways: in the file's units, where an arc
 // starts, and transformed, where the next line record starts.
@@ -39,6 +46,13 @@ double Tolerance = 0;  // of the chords of arcs, for the settings of the pass
 // out trailing zeros; 0 where it does not, so that no number is changed.
 unsigned XWidth = 0;
 unsigned YWidth = 0;
+// What the file says its coordinates are, for the check against the
+// transform: the decimals of each axis once an FS was read, and the unit.
+bool FormatKnown = false;
+unsigned XDecimals = 0;
+unsigned YDecimals = 0;
+Unit Units = Unit::Unknown;
+bool UnitsWarned = false;  // once a run is enough
 
 // 64 bits: a count must never wrap to nothing in the report.
 std::uint64_t RejectedLines[kLastAperture + 1];
@@ -88,14 +102,68 @@ std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits,
     Error("Unexpected character (" + std::string(1, c) + ").");
 }
 
-void TakeParameter(std::string_view Text) {
+// When the file's unit and format are both known, each axis's transform must
+// give thousandths of an inch; the first that does not is named.
+void CheckUnits() {
+    if (UnitsWarned || Units == Unit::Unknown || !FormatKnown) {
+        return;
+    }
+    bool XAgrees = UnitsAgree(XMult, XDiv, Units, XDecimals);
+    if (XAgrees && UnitsAgree(YMult, YDiv, Units, YDecimals)) {
+        return;
+    }
+    Warning(UnitsAdvice(Units, XAgrees ? YDecimals : XDecimals));
+    UnitsWarned = true;
+}
+
+void TakeFormat(std::string_view Text) {
     CoordinateFormat Format{};
-    if (Text.starts_with("FS") && ReadFormat(Text, Format)) {
-        if (Format.Incremental) {
-            Error("Incremental coordinates are not supported.");
+    if (!ReadFormat(Text, Format)) {
+        return;
+    }
+    if (Format.Incremental) {
+        Error("Incremental coordinates are not supported.");
+    }
+    XWidth = Format.OmitsTrailingZeros ? Format.XInteger + Format.XDecimals : 0;
+    YWidth = Format.OmitsTrailingZeros ? Format.YInteger + Format.YDecimals : 0;
+    FormatKnown = true;
+    XDecimals = Format.XDecimals;
+    YDecimals = Format.YDecimals;
+    CheckUnits();
+}
+
+void SetUnits(Unit u) {
+    Units = u;
+    CheckUnits();
+}
+
+void TakeStepRepeat(std::string_view Text) {
+    std::int64_t x = 1;
+    std::int64_t y = 1;
+    if (ReadStepRepeat(Text, x, y) && (x > 1 || y > 1)) {
+        Warning("Step and repeat not applied (" + IntToText(x) + " by " + IntToText(y) +
+                " copies).");
+    }
+}
+
+// Each parameter takes effect at its own "*"; one not in its form is skipped,
+// as are all the others (apertures, macros, attributes).
+void TakeParameter(std::string_view Text) {
+    std::string_view Code = Text.substr(0, 2);
+    if (Code == "FS") {
+        TakeFormat(Text);
+    } else if (Code == "MO") {
+        if (Unit u = ReadUnit(Text); u != Unit::Unknown) {
+            SetUnits(u);
         }
-        XWidth = Format.OmitsTrailingZeros ? Format.XInteger + Format.XDecimals : 0;
-        YWidth = Format.OmitsTrailingZeros ? Format.YInteger + Format.YDecimals : 0;
+    } else if (Text == "LPC" || Text == "LPD") {
+        Clear = Text == "LPC";
+    } else if (Text == "IPNEG") {
+        Warning("Negative image polarity not applied.");
+    } else if (Code == "SR") {
+        TakeStepRepeat(Text);
+    } else if (ReadImageParameter(Text) == ImageRequest::Change) {
+        Warning("Image parameter not applied (" + std::string(Code) + ").");
     }
 }
 
@@ -108,14 +176,23 @@ void TakeParameter(std::string_view Text) {
     Warning("Unknown D code (" + IntToText(Operation) + ").");
 }
 
-bool DrawsLines() {
-    return Aperture != 0 && LineWidth[Aperture] >= 0;
+// The width code of a draw's lines, or -1 when it writes none.
+std::int32_t DrawWidth() {
+    if (Clear) {
+        return -1;
+    }
+    if (InRegion) {
+        return 0;
+    }
+    return Aperture == 0 ? -1 : LineWidth[Aperture];
 }
 
-// A draw that writes nothing says why, once: no aperture yet, or one that
-// the table rejects for lines.
+// A draw that writes nothing says why, once: clear polarity, no aperture yet,
+// or one that the table rejects for lines.
 void RejectDraw() {
-    if (Aperture == 0) {
+    if (Clear) {
+        ++ClearObjects;
+    } else if (Aperture == 0) {
         WarnNoAperture();
     } else {
         ++RejectedLines[Aperture];
@@ -123,15 +200,17 @@ void RejectDraw() {
 }
 
 void Draw(std::int32_t x, std::int32_t y) {
-    if (DrawsLines()) {
-        WriteLineRec(CurX, CurY, x, y, LineWidth[Aperture]);
+    if (std::int32_t w = DrawWidth(); w >= 0) {
+        WriteLineRec(CurX, CurY, x, y, w);
     } else {
         RejectDraw();
     }
 }
 
 void Flash(std::int32_t x, std::int32_t y) {
-    if (Aperture == 0) {
+    if (Clear) {
+        ++ClearObjects;
+    } else if (Aperture == 0) {
         WarnNoAperture();
     } else if (PadPattern[Aperture] < 0) {
         ++RejectedPads[Aperture];
@@ -151,7 +230,8 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 
 // An arc that writes nothing moves the plotter to its end as a line does.
 [[gnu::noinline]] void DrawArc() {
-    if (!DrawsLines()) {
+    std::int32_t w = DrawWidth();
+    if (w < 0) {
         std::int32_t x = TransformX(GX);
         std::int32_t y = TransformY(GY);
         RejectDraw();
@@ -170,7 +250,7 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
     for (std::size_t k = 0; k < n; ++k) {
         std::int32_t x = TransformEnd(Ends[k].X, TransformX);
         std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
-        WriteLineRec(CurX, CurY, x, y, LineWidth[Aperture]);
+        WriteLineRec(CurX, CurY, x, y, w);
         CurX = x;
         CurY = y;
     }
@@ -205,7 +285,8 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
     Start = {GX, GY};
 }
 
-void ReportRejections() {
+// What the layout could not hold, after the rejections.
+void ReportPass() {
     for (int d = kFirstAperture; d <= kLastAperture; ++d) {
         if (RejectedLines[d] > 0) {
             WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
@@ -217,6 +298,15 @@ void ReportRejections() {
                       IntToText(static_cast<std::int64_t>(RejectedPads[d])) +
                       " times) to draw pads.");
         }
+    }
+    if (ClearObjects > 0) {
+        WriteLine("WARNING: Clear polarity was used (" +
+                  IntToText(static_cast<std::int64_t>(ClearObjects)) +
+                  " times); those objects were not written.");
+    }
+    if (Regions > 0) {
+        WriteLine("WARNING: Regions were written as their outlines (" +
+                  IntToText(static_cast<std::int64_t>(Regions)) + " times).");
     }
 }
 
@@ -247,8 +337,13 @@ void SkipComment() {
     EndBlock();
 }
 
+[[gnu::noinline]] void WarnUnknownG(std::int32_t g) {
+    Warning("Unknown or unsupported G code (" + IntToText(g) + ").");
+}
+
 // The G codes understood; G54 and G90 (aperture select, absolute coordinates)
-// say what is assumed anyway.
+// say what is assumed anyway. G70 and G71 are not taken as a scale, only
+// checked against the transform.
 [[gnu::noinline]] void TakeG(std::int32_t g) {
     switch (g) {
         case 1:
@@ -269,11 +364,23 @@ void SkipComment() {
         case 75:
             MultiQuadrant = true;
             break;
+        case 36:
+            InRegion = true;
+            ++Regions;
+            break;
+        case 37:
+            InRegion = false;
+            break;
+        case 70:
+        case 71:
+            WarnUnknownG(g);
+            SetUnits(g == 70 ? Unit::Inch : Unit::Millimetre);
+            break;
         case 54:
         case 90:
             break;
         default:
-            Warning("Unknown or unsupported G code (" + IntToText(g) + ").");
+            WarnUnknownG(g);
     }
 }
 
@@ -329,7 +436,12 @@ void StartPass() {
     MultiQuadrant = false;
     Start = {0, 0};
     CurX = CurY = 0;
+    Clear = InRegion = false;
+    ClearObjects = Regions = 0;
     XWidth = YWidth = 0;
+    FormatKnown = UnitsWarned = false;
+    XDecimals = YDecimals = 0;
+    Units = Unit::Unknown;
     Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
 }
 
@@ -370,7 +482,10 @@ void ReadGerber() {
                 ReadParameterBlock(TakeParameter);
                 break;
             case Parser::kCR:
-                ReportRejections();
+                if (BlockHasData) {
+                    Warning("Unfinished block at the end of the file.");
+                }
+                ReportPass();
                 Parser::CloseInput();
                 ClosePcb();
                 return;
