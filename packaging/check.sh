@@ -21,7 +21,7 @@ step() { printf -- '-- %s\n' "$*"; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 [ -d "$1" ] || fail "no build directory $1"
 build=$(cd "$1" && pwd)
-golden="$root/tests/golden/00-example/expected/files/board.PCB"
+golden="$root/tests/golden/000-example/expected/files/board.PCB"
 
 for tool in mandoc cmake cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog gzip \
     lintian hardening-check; do
