@@ -34,10 +34,16 @@ bool Clear = false;
 bool InRegion = false;
 std::uint64_t ClearObjects = 0;
 std::uint64_t Regions = 0;
+// What the next draw and flash write, worked out whenever the aperture, the
+// polarity or the region changes rather than at every operation: a width or
+// pattern code, or -1 for nothing.
+std::int32_t DrawCode = -1;
+std::int32_t FlashCode = -1;
 
 // The plotter's point, kept both ways: in the file's units, where an arc
 // starts, and transformed, where the next line record starts.
-GerberPoint Start{0, 0};
+std::int32_t StartX = 0;
+std::int32_t StartY = 0;
 std::int32_t CurX = 0;
 std::int32_t CurY = 0;
 double Tolerance = 0;  // of the chords of arcs, for the settings of the pass
@@ -96,6 +102,15 @@ std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits,
         Value = RestoreTrailingZeros(Value, Digits, Width);
     }
     return Checked(Letter, Value);
+}
+
+void UpdateCodes() {
+    if (Clear) {
+        DrawCode = FlashCode = -1;
+        return;
+    }
+    DrawCode = InRegion ? 0 : Aperture == 0 ? -1 : LineWidth[Aperture];
+    FlashCode = Aperture == 0 ? -1 : PadPattern[Aperture];
 }
 
 [[noreturn]] void UnexpectedCharacter(char c) {
@@ -158,6 +173,7 @@ void TakeParameter(std::string_view Text) {
         }
     } else if (Text == "LPC" || Text == "LPD") {
         Clear = Text == "LPC";
+        UpdateCodes();
     } else if (Text == "IPNEG") {
         Warning("Negative image polarity not applied.");
     } else if (Code == "SR") {
@@ -176,17 +192,6 @@ void TakeParameter(std::string_view Text) {
     Warning("Unknown D code (" + IntToText(Operation) + ").");
 }
 
-// The width code of a draw's lines, or -1 when it writes none.
-std::int32_t DrawWidth() {
-    if (Clear) {
-        return -1;
-    }
-    if (InRegion) {
-        return 0;
-    }
-    return Aperture == 0 ? -1 : LineWidth[Aperture];
-}
-
 // A draw that writes nothing says why, once: clear polarity, no aperture yet,
 // or one that the table rejects for lines.
 void RejectDraw() {
@@ -200,22 +205,22 @@ void RejectDraw() {
 }
 
 void Draw(std::int32_t x, std::int32_t y) {
-    if (std::int32_t w = DrawWidth(); w >= 0) {
-        WriteLineRec(CurX, CurY, x, y, w);
+    if (DrawCode >= 0) {
+        WriteLineRec(CurX, CurY, x, y, DrawCode);
     } else {
         RejectDraw();
     }
 }
 
 void Flash(std::int32_t x, std::int32_t y) {
-    if (Clear) {
+    if (FlashCode >= 0) {
+        WritePadRec(x, y, FlashCode);
+    } else if (Clear) {
         ++ClearObjects;
     } else if (Aperture == 0) {
         WarnNoAperture();
-    } else if (PadPattern[Aperture] < 0) {
-        ++RejectedPads[Aperture];
     } else {
-        WritePadRec(x, y, PadPattern[Aperture]);
+        ++RejectedPads[Aperture];
     }
 }
 
@@ -230,7 +235,7 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 
 // An arc that writes nothing moves the plotter to its end as a line does.
 [[gnu::noinline]] void DrawArc() {
-    std::int32_t w = DrawWidth();
+    std::int32_t w = DrawCode;
     if (w < 0) {
         std::int32_t x = TransformX(GX);
         std::int32_t y = TransformY(GY);
@@ -240,7 +245,7 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
         return;
     }
     static GerberPoint Ends[kMaxChords];
-    ArcDraw Arc{Start,
+    ArcDraw Arc{{StartX, StartY},
                 {GX, GY},
                 BlockI,
                 BlockJ,
@@ -282,7 +287,8 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
         CurX = x;
         CurY = y;
     }
-    Start = {GX, GY};
+    StartX = GX;
+    StartY = GY;
 }
 
 // What the layout could not hold, after the rejections.
@@ -313,6 +319,7 @@ void ReportPass() {
 void SelectD(std::int32_t d) {
     if (d >= kFirstAperture) {
         Aperture = d;
+        UpdateCodes();
     } else {
         Operation = d;
         BlockHasData = true;
@@ -367,9 +374,11 @@ void SkipComment() {
         case 36:
             InRegion = true;
             ++Regions;
+            UpdateCodes();
             break;
         case 37:
             InRegion = false;
+            UpdateCodes();
             break;
         case 70:
         case 71:
@@ -434,10 +443,11 @@ void StartPass() {
     BlockHasData = false;
     Mode = Interpolation::Linear;
     MultiQuadrant = false;
-    Start = {0, 0};
+    StartX = StartY = 0;
     CurX = CurY = 0;
     Clear = InRegion = false;
     ClearObjects = Regions = 0;
+    UpdateCodes();
     XWidth = YWidth = 0;
     FormatKnown = UnitsWarned = false;
     XDecimals = YDecimals = 0;
