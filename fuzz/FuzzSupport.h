@@ -23,6 +23,7 @@
 #include "Dize274/Dize274Internal.h"
 #include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
+#include "Parser/ParserInternal.h"
 
 namespace FuzzSupport {
 

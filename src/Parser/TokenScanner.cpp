@@ -2,8 +2,8 @@
 #include <bit>
 #include <cstring>
 
-#include "Parser/LineSource.h"
 #include "Parser/Parser.h"
+#include "Parser/ParserInternal.h"
 
 namespace Parser {
 
@@ -41,11 +41,16 @@ void KeepText(char c) {
     }
 }
 
+// The number reader looks at this many bytes at once, from the character
+// after a code letter at most: all may lie in the read-ahead.
+constexpr std::size_t kDigitBlock = sizeof(std::uint64_t);
+static_assert(1 + kDigitBlock <= kReadAhead, "the number reader must not read past the read-ahead");
+
 // How many of the 8 bytes at p are leading decimal digits, and (when fewer
 // than 8) their value: eight bytes tested and converted at once.
 std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     std::uint64_t x = 0;
-    std::memcpy(&x, p, 8);
+    std::memcpy(&x, p, kDigitBlock);
     // Digits become the bytes 0 to 9; a byte of 10 or more gets its high bit
     // from the addition, and one of 0x80 or more has it already. A carry out
     // of a byte comes only from a non-digit and only spoils the bytes after
@@ -174,20 +179,6 @@ Status ScanPercentText() {
 }
 
 }  // namespace
-
-std::int64_t NumberValue(std::string_view Text) {
-    std::size_t i = 0;
-    bool Negative = false;
-    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) {
-        Negative = Text[i] == '-';
-        ++i;
-    }
-    std::int64_t Magnitude = 0;
-    for (; i < Text.size() && IsDigit(Text[i]); ++i) {
-        Magnitude = AddDigit(Magnitude, Text[i]);
-    }
-    return Negative ? -Magnitude : Magnitude;
-}
 
 char TakePlainField(std::int32_t& Value, std::uint8_t& Digits) {
     // The bytes past a short run may be looked at (the read-ahead): only the

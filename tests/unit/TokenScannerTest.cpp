@@ -153,20 +153,6 @@ std::vector<std::string> NumberTexts() {
     return Out;
 }
 
-TEST(NumberValue, MatchesA64BitReferenceAcrossTheBoundaries) {
-    EXPECT_EQ(Parser::NumberValue("-2147483648"), -2147483648);
-    EXPECT_EQ(Parser::NumberValue("2147483648"), 2147483648);
-    EXPECT_EQ(Parser::NumberValue("99999999999"), 99999999999);
-    EXPECT_EQ(Parser::NumberValue("-99999999999"), -99999999999);
-    EXPECT_EQ(Parser::NumberValue("1099511627775"), 1099511627775);
-    EXPECT_EQ(Parser::NumberValue("99999999999999999999"), 1099511627776);
-    EXPECT_EQ(Parser::NumberValue("-99999999999999999999"), -1099511627776);
-    EXPECT_EQ(Parser::NumberValue(std::string(1000, '0') + "123"), 123);
-    for (const std::string& t : NumberTexts()) {
-        ASSERT_EQ(Parser::NumberValue(t), Reference(t)) << t;
-    }
-}
-
 TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     std::vector<std::string> Texts = NumberTexts();
     std::string Bytes;

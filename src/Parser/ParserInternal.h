@@ -1,16 +1,22 @@
-// What the token scanner needs of the line source: the current line seen
-// without refilling, so that no token spans two lines.
-#ifndef LUMARIND_PARSER_LINESOURCE_H
-#define LUMARIND_PARSER_LINESOURCE_H
+// Shared by the files of the Parser module, and seen by the tests and
+// fuzzers: what the token scanner needs of the line source (the current line
+// seen without refilling, so that no token spans two lines) and the size of
+// the pieces the input is read in.
+#ifndef LUMARIND_PARSER_PARSERINTERNAL_H
+#define LUMARIND_PARSER_PARSERINTERNAL_H
 
 #include <cstddef>
 #include <string_view>
 
 namespace Parser {
 
+/// The size of the pieces the input is read in; the tests and fuzzers put the
+/// end of a piece inside their input.
+constexpr std::size_t kReadBufferSize = 262144;  // 256 KiB
+
 /// How many bytes past the end of a run (LineRest, NextRun) may be read,
 /// though they are never used: the buffer has that much room behind its data.
-/// The number reader looks at 8 bytes at a time, the line-end search at 32.
+/// Each reader that looks ahead checks its step against it.
 constexpr std::size_t kReadAhead = 32;
 
 /// The character at the current position of the current line; CR at its end.
@@ -29,4 +35,4 @@ void Advance(std::size_t n);
 
 }  // namespace Parser
 
-#endif  // LUMARIND_PARSER_LINESOURCE_H
+#endif  // LUMARIND_PARSER_PARSERINTERNAL_H
