@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/IntParam.h"
 #include "FuzzSupport.h"
 #include "Parser/Parser.h"
 

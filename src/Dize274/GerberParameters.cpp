@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/IntParam.h"
 
 namespace Dize274 {
 

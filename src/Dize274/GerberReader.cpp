@@ -1,16 +1,24 @@
+#include "Dize274/GerberReader.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
 #include "Dize274/ArcGeometry.h"
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
 #include "Dize274/GerberParameters.h"
+#include "Dize274/IntParam.h"
 #include "Dize274/ParameterBlock.h"
+#include "Dize274/PcbWriter.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {
 
 namespace {
+
+constexpr int kLastCode = 99;  // of G and M codes
 
 // Modal state of the pass: every value stays until the file sets it again.
 std::int32_t GX = 0;
@@ -264,7 +272,8 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 // Every draw, move and flash leaves the plotter at its point, whether or not
 // a record is written, so that the next line starts where the plotter is.
 // Flattened: the transform and the record's writing inline here whatever the
-// optimiser's budget, which otherwise decides differently from build to build.
+// optimiser's budget, which otherwise decides differently from build to build
+// (why not always_inline on them: Console.h).
 [[gnu::flatten]] void ExecuteBlock() {
     if (Operation == 0) {
         return;  // no operation read yet

@@ -1,4 +1,6 @@
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/IntParam.h"
+
+#include "Dize274/Console.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {

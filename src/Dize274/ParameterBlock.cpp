@@ -1,6 +1,6 @@
 #include "Dize274/ParameterBlock.h"
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {

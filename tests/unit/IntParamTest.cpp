@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <set>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/IntParam.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"
 
