@@ -138,8 +138,9 @@ add_row() {  # label, bytes, target, median seconds, baseline seconds, peak KiB,
 }
 
 # Times the three conversions of one plot, interleaved so that a noisy moment
-# hurts all of them alike. Sets null_s, file_s, base_s (medians) and pcb_bytes
-# (the PCB file's size; 0 without a conversion to a file).
+# hurts all of them alike. Sets null_s, file_s, base_s (medians), null_cpu and
+# file_cpu (median CPU seconds) and pcb_bytes (the PCB file's size; 0 without a
+# conversion to a file).
 measure_plot() {  # label, plot file, also-to-file (1/0), baseline option
     local label=$1 plot=$2 to_file=$3 base_opt=${4:-} bytes i
     pcb_bytes=0
@@ -165,12 +166,14 @@ measure_plot() {  # label, plot file, also-to-file (1/0), baseline option
     rm -f "$out"
     base_s=$(median "${base_t[@]}")
     null_s=$(median "${null_t[@]}")
+    null_cpu=$(median "${null_c[@]}")
     add_row "$label" "$bytes" "/dev/null" "$null_s" "$base_s" "$(max "${null_m[@]}")" \
-        "$(median "${null_c[@]}")" "$pcb_bytes"
+        "$null_cpu" "$pcb_bytes"
     if [ "$to_file" = 1 ]; then
         file_s=$(median "${file_t[@]}")
+        file_cpu=$(median "${file_c[@]}")
         add_row "$label" "$bytes" "file" "$file_s" "$base_s" "$(max "${file_m[@]}")" \
-            "$(median "${file_c[@]}")" "$pcb_bytes"
+            "$file_cpu" "$pcb_bytes"
     fi
     add_row "$label" "$bytes" "baseline" "$base_s" "$base_s" "$(max "${base_m[@]}")" \
         "$(median "${base_c[@]}")" 0
@@ -191,6 +194,7 @@ for size in $sizes; do
     last=$size
 done
 line_pcb=$pcb_bytes line_null=$null_s line_file=$file_s
+line_null_cpu=$null_cpu line_file_cpu=$file_cpu
 # The same blocks with LF line ends, as most CAD programs on Linux write them;
 # the baseline counts LF there.
 plot="$dir/plot-${last}M-s$seed.gbr"
@@ -208,6 +212,7 @@ echo "generating and converting ${arc_size} MiB of mostly arcs ..." >&2
 make_plot $((arc_size * 1048576)) "$plot" --arcs
 measure_plot "${arc_size} MiB, arcs" "$plot" 1
 arc_pcb=$pcb_bytes arc_null=$null_s arc_file=$file_s
+arc_null_cpu=$null_cpu arc_file_cpu=$file_cpu
 if [ "$smoke" = 0 ]; then
     # Memory must not grow with the length of a line either.
     plot="$dir/plot-${last}M-s$seed-one-line.gbr"
@@ -237,12 +242,17 @@ for row in "${rows[@]}"; do
 done
 echo
 # The PCB output rates, arcs against lines: the arcs should keep at least half.
-awk -v ap="$arc_pcb" -v an="$arc_null" -v af="$arc_file" -v lp="$line_pcb" -v ln="$line_null" \
-    -v lf="$line_file" -v as="$arc_size" -v ls="$last" 'BEGIN {
-    printf "PCB MB/s, %s MiB arcs vs %s MiB lines, to /dev/null: %.0f vs %.0f (%.2fx)\n",
-           as, ls, ap / 1e6 / an, lp / 1e6 / ln, (ap / an) / (lp / ln)
-    printf "PCB MB/s, %s MiB arcs vs %s MiB lines, to a file: %.0f vs %.0f (%.2fx)\n",
-           as, ls, ap / 1e6 / af, lp / 1e6 / lf, (ap / af) / (lp / lf) }'
+# Per CPU second too, steadier on a busy machine.
+pcb_rates() {  # what, arc seconds, line seconds
+    awk -v w="$1" -v a="$2" -v l="$3" -v ap="$arc_pcb" -v lp="$line_pcb" -v as="$arc_size" \
+        -v ls="$last" 'BEGIN {
+        printf "PCB MB/s, %s MiB arcs vs %s MiB lines, %s: %.0f vs %.0f (%.2fx)\n",
+               as, ls, w, ap / 1e6 / a, lp / 1e6 / l, (ap / a) / (lp / l) }'
+}
+pcb_rates "to /dev/null" "$arc_null" "$line_null"
+pcb_rates "to a file" "$arc_file" "$line_file"
+pcb_rates "to /dev/null, per CPU second" "$arc_null_cpu" "$line_null_cpu"
+pcb_rates "to a file, per CPU second" "$arc_file_cpu" "$line_file_cpu"
 if [ "$smoke" = 1 ]; then
     echo "smoke run: all conversions completed and checked (no timing judgement)"
     exit 0
