@@ -242,7 +242,9 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 }
 
 // An arc that writes nothing moves the plotter to its end as a line does.
-[[gnu::noinline]] void DrawArc() {
+// Out of the block execution, which it would swell, but flattened like it:
+// its chords are records as a line's are.
+[[gnu::noinline, gnu::flatten]] void DrawArc() {
     std::int32_t w = DrawCode;
     if (w < 0) {
         std::int32_t x = TransformX(GX);
