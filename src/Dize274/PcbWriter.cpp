@@ -105,8 +105,8 @@ void SelectSection(std::uint8_t k) {
 
 void OpenPcb() {
     PcbUsed = 0;
-    // Never the Gerber file: creating it would destroy the input.
-    FileIO::OpenReplacing(PcbName, GerberName);
+    // Never an input: writing the Gerber file or the configuration would destroy it.
+    FileIO::OpenReplacing(PcbName, GerberName, CfgName == kNoConfig ? std::string() : CfgName);
     CheckIO(PcbName);
     PutLine("{ Converted from a Gerber file by Lumarind ver. 4.0 }");
     PutLine("");
