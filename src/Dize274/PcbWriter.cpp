@@ -149,6 +149,7 @@ void ClosePcb() {
     CloseSection();
     PutLine(")");
     Flush();
+    CheckConsole();  // a run that cannot report its end leaves the old file
     FileIO::CommitReplacing();
     CheckIO(PcbName);
 }
