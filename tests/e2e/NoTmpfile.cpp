@@ -1,10 +1,11 @@
 // Runs a program as if its files were on a file system without unnamed
 // temporary files: a seccomp filter, inherited across exec, fails every open
-// with O_TMPFILE with EOPNOTSUPP, as such a file system does. With --probe it
-// tells instead whether DIR takes an unnamed file at all.
+// with O_TMPFILE with EOPNOTSUPP, as such a file system does. With
+// --no-modes, fchmod fails too, with ENOSYS, as on FAT through FUSE. With
+// --probe it tells instead whether DIR takes an unnamed file at all.
 //
-//   no_tmpfile PROGRAM [ARGUMENT...]   exit 125 when the filter cannot be set
-//   no_tmpfile --probe DIR             exit 0 when DIR takes one, 1 when not
+//   no_tmpfile [--no-modes] PROGRAM [ARGUMENT...]   exit 125 when the filter cannot be set
+//   no_tmpfile --probe DIR                          exit 0 when DIR takes one, 1 when not
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -48,6 +49,21 @@ sock_filter Filter[] = {
     BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
 };
 
+sock_filter NoModes[] = {
+    BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
+    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 0, 1),
+    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (ENOSYS & SECCOMP_RET_DATA)),
+    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+};
+
+bool SetFilter(sock_filter* Program, std::size_t Size) {
+    sock_fprog Prog{static_cast<unsigned short>(Size), Program};
+    return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &Prog) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,17 +75,20 @@ int main(int argc, char** argv) {
         ::close(Fd);
         return 0;
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PROGRAM [ARGUMENT...] | --probe DIR\n", argv[0]);
+    bool NoModesToo = argc >= 2 && std::strcmp(argv[1], "--no-modes") == 0;
+    int First = NoModesToo ? 2 : 1;
+    if (argc <= First) {
+        std::fprintf(stderr, "usage: %s [--no-modes] PROGRAM [ARGUMENT...] | --probe DIR\n",
+                     argv[0]);
         return 2;
     }
-    sock_fprog Program{static_cast<unsigned short>(std::size(Filter)), Filter};
     if (kArch == 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &Program) != 0) {
+        !SetFilter(Filter, std::size(Filter)) ||
+        (NoModesToo && !SetFilter(NoModes, std::size(NoModes)))) {
         std::fprintf(stderr, "%s: no seccomp filter here\n", argv[0]);
         return 125;
     }
-    ::execv(argv[1], argv + 1);
-    std::perror(argv[1]);
+    ::execv(argv[First], argv + First);
+    std::perror(argv[First]);
     return 126;
 }
