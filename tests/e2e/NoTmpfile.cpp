@@ -37,32 +37,21 @@ constexpr std::uint32_t kArch = 0;  // no filter for this machine: exit 125
 constexpr std::uint32_t kTmpfileBit = O_TMPFILE & ~O_DIRECTORY;
 constexpr std::uint32_t kFlagsAt = offsetof(seccomp_data, args) + 2 * sizeof(std::uint64_t);
 
+// fchmod is let through unless --no-modes sets its answer to ENOSYS.
+constexpr std::size_t kFchmodAnswer = 5;
 sock_filter Filter[] = {
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
     BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 0, 1),
+    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kFlagsAt),
     BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kTmpfileBit, 0, 1),
     BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EOPNOTSUPP & SECCOMP_RET_DATA)),
     BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
 };
-
-sock_filter NoModes[] = {
-    BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
-    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
-    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-    BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 0, 1),
-    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (ENOSYS & SECCOMP_RET_DATA)),
-    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
-};
-
-bool SetFilter(sock_filter* Program, std::size_t Size) {
-    sock_fprog Prog{static_cast<unsigned short>(Size), Program};
-    return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &Prog) == 0;
-}
 
 }  // namespace
 
@@ -82,9 +71,12 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
+    if (NoModesToo) {
+        Filter[kFchmodAnswer].k = SECCOMP_RET_ERRNO | (ENOSYS & SECCOMP_RET_DATA);
+    }
+    sock_fprog Program{static_cast<unsigned short>(std::size(Filter)), Filter};
     if (kArch == 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
-        !SetFilter(Filter, std::size(Filter)) ||
-        (NoModesToo && !SetFilter(NoModes, std::size(NoModes)))) {
+        ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &Program) != 0) {
         std::fprintf(stderr, "%s: no seccomp filter here\n", argv[0]);
         return 125;
     }
