@@ -1,5 +1,6 @@
 // Calls shared by the files of the FileIO module: how a failed system call
-// becomes the pending result. Only src/FileIO/ and the tests include this.
+// becomes the pending result, and what a replaced file keeps. Only
+// src/FileIO/ and the tests include this.
 #ifndef LUMARIND_FILEIO_FILEIOINTERNAL_H
 #define LUMARIND_FILEIO_FILEIOINTERNAL_H
 
@@ -24,6 +25,12 @@ constexpr std::uint16_t kSharingViolation = 32;
 
 /// Writes all Size bytes; false after a failure.
 bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
+
+/// Gives the open file To the owner, group, extended attributes (its ACL
+/// among them) and permission bits of the open file From; true only when To
+/// then carries every one of them and From has no other link, so that To can
+/// take From's place whole. Sets nothing pending.
+bool CopyIdentity(int From, int To);
 
 }  // namespace FileIO
 
