@@ -19,9 +19,6 @@ namespace FileIO {
 [[nodiscard]] bool IOError();
 /// Nothing latched and nothing pending afterwards.
 void ClearIOError();
-/// The console text for an error code; only code 2 names the file. Called by
-/// IOErrorMessage, and by the tests for every row.
-std::string IOErrorText(std::uint16_t Code, std::string_view FileName);
 /// The text for the latched code, then clears the latch.
 std::string IOErrorMessage(std::string_view FileName);
 /// Whether Name can be opened for reading and writing; never creates it and
@@ -30,13 +27,6 @@ std::string IOErrorMessage(std::string_view FileName);
 
 // ---- File names ----
 
-struct PathParts {
-    std::string Dir;   ///< up to and including the last "/", "\" or ":"
-    std::string File;  ///< the rest
-};
-/// Splits Name at its last directory separator ("/", "\" or ":"); what the
-/// two calls below build on, public for the tests.
-PathParts SplitPath(std::string_view Name);
 /// Appends Ext when the name part of Name holds no dot at all.
 void DefaultExt(std::string& Name, std::string_view Ext);
 /// Source with its extension (from the first dot of the name part) replaced by Ext.

@@ -7,10 +7,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "FileIO/FileIO.h"
 
 namespace FileIO {
+
+/// The console text for an error code; only code 2 names the file.
+std::string IOErrorText(std::uint16_t Code, std::string_view FileName);
+
+struct PathParts {
+    std::string Dir;   ///< up to and including the last "/", "\" or ":"
+    std::string File;  ///< the rest
+};
+/// Splits Name at its last directory separator ("/", "\" or ":"), as
+/// DefaultExt and ChangeExt see it.
+PathParts SplitPath(std::string_view Name);
 
 /// Records the result of a file operation as the pending result (0: success
 /// leaves any pending code alone, as a successful call clears nothing).
