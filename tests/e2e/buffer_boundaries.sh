@@ -12,7 +12,7 @@ piece=${LUMARIND_READ_BUFFER:?the read buffer size, which ctest sets}
 # Lines end in CR LF, CR alone, LF alone, CR CR LF and LF CR; then a Ctrl-Z and data after it.
 gerber=$'G54D10*\r\nX{ a comment\nthat spans lines }12700Y-0012700D02*\r\n'
 gerber+=$'%FSLAX24Y24*%\r\n%ADD10C,0.010*\n%\r\nX25400Y25400D01*\rX+38100D01*\r\r\n'
-gerber+=$'D11*X0Y0D03*\n\rG70*\r\nD10*X0000000000000012700Y12700D01*\n'
+gerber+=$'D11*X0Y0D03*\n\r'"$warning_block"$'\r\nD10*X0000000000000012700Y12700D01*\n'
 gerber+=$'M02*\r\n\x1aX*junk'
 config=$'{ X } 1000 25400 10000\r\n{ Y: a comment\nover two lines } -1000\t25400  -10000\r\n'
 config+=$'7\n10 0 -1\n\r11 3 5 }\r20 -1 0000000000012\r\n\x1a 99 99 99'
@@ -60,9 +60,7 @@ sweep() {
 
 new_case gerber
 { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-    "Line 12 - WARNING: Unknown or unsupported G code (70)." \
-    "Line 12 - WARNING: Coordinates are in units of 0.0001 in: use multiplier 1 and divisor 10 for thousandths of an inch." \
-    "Completed successfully."; } > "$meta/console"
+    "$(warning_at 12)" "Completed successfully."; } > "$meta/console"
 crlf "{ Converted from a Gerber file by Lumarind ver. 4.0 }" "" "Layout (" "  Lines (" \
     "    (106 -894 606 606 0 10)" "    (606 606 1106 606 0 10)" "  )" "  Pads (" \
     "    (-394 -394 1)" "  )" "  Lines (" "    (-394 -394 106 106 0 10)" "  )" ")" \

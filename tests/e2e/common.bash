@@ -67,6 +67,14 @@ crlf() {
     printf '%s\r\n' "$@"
 }
 
+# A block that gives a warning and changes nothing else, for the scripts that
+# need console lines from the Gerber pass at known places; warning_at N is the
+# warning it gives in line N.
+warning_block="M03*"
+warning_at() {  # $1 line number
+    printf 'Line %s - WARNING: Unknown M code (3).' "$1"
+}
+
 # The console text every run starts with: the banner and the three names.
 header() {  # $1 Gerber file, $2 PCB file, $3 configuration file
     crlf "" \

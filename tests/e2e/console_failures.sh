@@ -28,14 +28,14 @@ unchanged "console /dev/full"
 only_files "console /dev/full" . board.gbr
 
 # The reader stops after 2000 bytes while the PCB file is being written: a
-# warning per line (about 56 bytes each) fills the pipe long before the end.
+# warning per line (about 40 bytes each) fills the pipe long before the end.
 # The first 2000 bytes are what the console showed up to then.
 for existing in no yes; do
     what="pipe closed midway, existing PCB file: $existing"
     new_case "pipe-$existing"
     {
         crlf "G54D10*"
-        for i in $(seq 1 20000); do crlf "X${i}Y1D01*G70*"; done
+        for i in $(seq 1 20000); do crlf "X${i}Y1D01*$warning_block"; done
         crlf "M02*"
     } > board.gbr
     files=(board.gbr)
@@ -50,7 +50,7 @@ for existing in no yes; do
     {
         header board.gbr board.PCB "<none>"
         crlf "Reading Gerber file board.gbr . . ."
-        for i in $(seq 2 40); do crlf "Line $i - WARNING: Unknown or unsupported G code (70)."; done
+        for i in $(seq 2 100); do crlf "$(warning_at "$i")"; done
     } | head -c 2000 | expect_file "$what: console" "$meta/got"
     unchanged "$what"
     only_files "$what" . "${files[@]}"
@@ -62,7 +62,7 @@ done
 new_case nonblocking
 {
     crlf "G54D10*"
-    for i in $(seq 1 5000); do crlf "X${i}Y1D01*G70*"; done
+    for i in $(seq 1 5000); do crlf "X${i}Y1D01*$warning_block"; done
     crlf "M02*"
 } > board.gbr
 snapshot board.gbr
@@ -82,7 +82,7 @@ expect_status "non-blocking console" $? 0
 {
     header board.gbr board.PCB "<none>"
     crlf "Reading Gerber file board.gbr . . ."
-    for i in $(seq 2 5001); do crlf "Line $i - WARNING: Unknown or unsupported G code (70)."; done
+    for i in $(seq 2 5001); do crlf "$(warning_at "$i")"; done
     crlf "Completed successfully."
 } | expect_file "non-blocking console: console" "$meta/got"
 [ "$(grep -c '^    (' board.PCB)" = 5000 ] || fail "non-blocking console: not 5000 records"

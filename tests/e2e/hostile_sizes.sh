@@ -123,8 +123,8 @@ rm -f board.PCB board.gbr "$meta/draws.PCB"
 
 # Empty lines count: the warning after them names the right line.
 new_case empty-lines
-{ yes $'\r' | head -n "$lines"; crlf "G70*"; } > board.gbr
-complete_case empty-lines "Line $((lines + 1)) - WARNING: Unknown or unsupported G code (70)."
+{ yes $'\r' | head -n "$lines"; crlf "$warning_block"; } > board.gbr
+complete_case empty-lines "$(warning_at $((lines + 1)))"
 empty_layout | expect_file "empty-lines: PCB file" board.PCB
 only_files empty-lines . board.gbr board.PCB
 

@@ -9,9 +9,9 @@
 # About 3.4 MB of Gerber making about 7 MB of PCB file, with a warning in the
 # first line and another near the end, which must never be reached.
 big_board() {
-    crlf "G70*" "G54D10*"
+    crlf "$warning_block" "G54D10*"
     seq 1 200000 | awk '{ printf "X%dY%dD01*\r\n", $1 * 10, $1 * 7 }'
-    crlf "G71*" "M02*"
+    crlf "$warning_block" "M02*"
 }
 
 # A file-size limit of 1 MiB (bash counts in KiB): write fails with EFBIG,
@@ -41,7 +41,7 @@ for way in "${ways[@]}"; do
         limited_run board.gbr
         expect_status "$what" $? 1
         { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-            "Line 1 - WARNING: Unknown or unsupported G code (70)." "I/O error (Error code 112)" \
+            "$(warning_at 1)" "I/O error (Error code 112)" \
             "Fatal error - program halted."; } | expect_file "$what: console" "$meta/out"
         unchanged "$what"
         [ "$(stat -c %a "${files[@]}")" = "$mode_before" ] || fail "$what: a file mode changed"
@@ -55,7 +55,7 @@ big_board > board.gbr
 "$bin" board.gbr > "$meta/out"
 expect_status "file-size control run" $? 0
 [ "$(stat -c %s board.PCB)" -gt 2097152 ] || fail "file-size control run: PCB file under 2 MiB"
-grep -q "Line 200003 - WARNING: Unknown or unsupported G code (71)." "$meta/out" ||
+grep -q "$(warning_at 200003)" "$meta/out" ||
     fail "file-size control run: the late warning is missing"
 
 # Small output to /dev/full: everything fits the buffer, so the failure shows
@@ -79,16 +79,16 @@ only_files "/dev/full, small output" . board.gbr full.PCB
 # before the later warning and the rejection report.
 new_case full-large
 {
-    crlf "G70*" "G54D10*"
+    crlf "$warning_block" "G54D10*"
     seq 1 2000 | awk '{ printf "X%dY0D01*\r\n", $1 * 100 }'
-    crlf "D30*" "X0Y0D01*" "G71*" "M02*"
+    crlf "D30*" "X0Y0D01*" "$warning_block" "M02*"
 } > board.gbr
 ln -s /dev/full full.PCB
 snapshot board.gbr
 "$bin" board.gbr full.PCB > "$meta/out"
 expect_status "/dev/full, large output" $? 1
 { header board.gbr full.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-    "Line 1 - WARNING: Unknown or unsupported G code (70)." \
+    "$(warning_at 1)" \
     "I/O error (Error code 112)" "Fatal error - program halted."; } |
     expect_file "/dev/full, large output: console" "$meta/out"
 unchanged "/dev/full, large output"
