@@ -5,6 +5,13 @@ include(GNUInstallDirs)
 # keeps its name.
 set(lumarind_docdir "${CMAKE_INSTALL_DATAROOTDIR}/doc/lumarind")
 
+# `cmake --install` strips a Release build's programs as the package does, as
+# if --strip were given; a Debug build's keep their symbols.
+install(CODE [[
+if(NOT DEFINED CMAKE_INSTALL_DO_STRIP AND CMAKE_INSTALL_CONFIG_NAME STREQUAL "Release")
+    set(CMAKE_INSTALL_DO_STRIP ON)
+endif()
+]])
 install(TARGETS Lumarind lumarind-svg RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 # Manual pages and a native package's changelog ship compressed. -n keeps the

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Release check: the manual pages lint clean, the Debian package builds from a
-# Release build tree, carries the right metadata and files, lintian finds no
-# fault in it, its programs are hardened, and they convert the shipped example
-# and draw it to the expected bytes.
+# Release check: the manual pages lint clean, `cmake --install` strips the
+# programs, the Debian package builds from a Release build tree, carries the
+# right metadata and files, lintian finds no fault in it, its programs are
+# hardened, and they convert the shipped example and draw it to the expected
+# bytes.
 #
 #   packaging/check.sh <Release build directory>
 #
-# Needs mandoc, cmake (cpack), dpkg-dev (dpkg-deb, dpkg-shlibdeps,
-# dpkg-parsechangelog), lintian and devscripts (hardening-check).
+# Needs mandoc, cmake (cpack), binutils (readelf), dpkg-dev (dpkg-deb,
+# dpkg-shlibdeps, dpkg-parsechangelog), lintian and devscripts (hardening-check).
 # Leaves the package in the build directory.
 set -euo pipefail
 
@@ -25,7 +26,7 @@ golden="$root/tests/golden/00-example/expected/files/board.PCB"
 golden_svg="$root/tests/golden/02-svg-example/expected/files/board.svg"
 
 for tool in mandoc cmake cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog gzip \
-    lintian hardening-check; do
+    lintian hardening-check readelf; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
@@ -64,6 +65,15 @@ rm -f "$build"/lumarind_*.deb
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+
+step "cmake --install strips the programs"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+for program in "${programs[@]}"; do
+    installed="$scratch/prefix/bin/$program"
+    [ -x "$installed" ] || fail "cmake --install put no $program into bin/"
+    sections=$(readelf -S "$installed")
+    ! grep -q '\.symtab' <<<"$sections" || fail "cmake --install left $program unstripped"
+done
 
 step "package metadata"
 dpkg-deb -I "$deb"
