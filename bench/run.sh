@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The conversion benchmark: generates RS-274-D plots of several sizes, converts
-# each with the Release build to /dev/null and to a file, times a read+memchr
-# baseline on the same files in the same run, and prints a table of medians.
+# The conversion benchmark: generates RS-274-D plots of several sizes and one
+# of mostly arcs, converts each with the Release build to /dev/null and to a
+# file, times a read+memchr baseline on the same files in the same run, and
+# prints a table of medians.
 # See bench/README.md.
 set -euo pipefail
 
@@ -9,16 +10,18 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/release"
 dir=""
 sizes="16 64 256"
+arc_size=""
 runs=5
 seed=1
 smoke=0
 
 usage() {
     cat <<'EOF'
-usage: bench/run.sh [--smoke] [--sizes "16 64 256"] [--runs N] [--seed N]
-                    [--build DIR] [--dir DIR]
-  --smoke   one 2 MiB file, one run each, checks only that everything works
+usage: bench/run.sh [--smoke] [--sizes "16 64 256"] [--arc-size N] [--runs N]
+                    [--seed N] [--build DIR] [--dir DIR]
+  --smoke   2 MiB files, one run each, checks only that everything works
   --sizes   input sizes in MiB (default "16 64 256"; add 1024 and more at will)
+  --arc-size  size in MiB of the plot of mostly arcs (default: the largest size)
   --runs    timed runs per measurement; the median is reported (default 5)
   --seed    seed of the generated plots (default 1)
   --build   the Release build directory (default build/release)
@@ -31,6 +34,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --smoke) smoke=1 ;;
         --sizes) sizes="${2//,/ }"; shift ;;
+        --arc-size) arc_size="$2"; shift ;;
         --runs) runs="$2"; shift ;;
         --seed) seed="$2"; shift ;;
         --build) build=$(cd "$2" && pwd); shift ;;
@@ -42,6 +46,7 @@ while [ $# -gt 0 ]; do
 done
 if [ "$smoke" = 1 ]; then
     sizes=2
+    arc_size=2
     runs=1
 fi
 dir="${dir:-${BENCH_DIR:-$build/bench-data}}"
@@ -66,8 +71,9 @@ dir=$(cd "$dir" && pwd)
 # A bare /dev/null as the PCB name would get ".PCB" appended.
 ln -sfn /dev/null "$dir/null.PCB"
 
-# Makes (once) the plot of $1 bytes at $2, one line if $3 is --one-line; its
-# block counts go to $2.counts. A newer generator makes it again.
+# Makes (once) the plot of $1 bytes at $2, one line if $3 is --one-line, of
+# mostly arcs if it is --arcs; its block counts go to $2.counts. A newer
+# generator makes it again.
 make_plot() {
     local bytes=$1 file=$2
     if [ ! -f "$file" ] || [ ! -f "$file.counts" ] || [ "$gen" -nt "$file" ]; then
@@ -89,7 +95,9 @@ time_once() {
     fi
 }
 
-# Checks a conversion's console and, for a file, its records against the counts.
+# Checks a conversion's console and, for a file, its records against the
+# counts: one per straight draw and flash, and as many as the generator worked
+# out for the chords of its arcs.
 check_conversion() {  # $1: plot, $2: PCB file or ""
     if [ "$(tail -n 1 "$console")" != $'Completed successfully.\r' ]; then
         echo "conversion of $1 did not complete:" >&2
@@ -97,12 +105,20 @@ check_conversion() {  # $1: plot, $2: PCB file or ""
         exit 1
     fi
     [ -n "$2" ] || return 0
-    local draws pads records
+    local draws pads arcs chords records expected
     draws=$(sed -n 's/.*draws=\([0-9]*\).*/\1/p' "$1.counts")
     pads=$(sed -n 's/.*pads=\([0-9]*\).*/\1/p' "$1.counts")
+    arcs=$(sed -n 's/.*arcs=\([0-9]*\).*/\1/p' "$1.counts")
+    chords=$(sed -n 's/.*chords=\([0-9]*\).*/\1/p' "$1.counts")
+    expected=$((draws + pads + ${chords:-0}))
     records=$(grep -c '^    (.*)'$'\r''$' "$2" || true)
-    if [ "$records" != $((draws + pads)) ] || ! tail -c 3 "$2" | cmp -s - <(printf ')\r\n'); then
-        echo "$2: $records records, expected $((draws + pads)), or a bad ending" >&2
+    if [ "$records" != "$expected" ] || ! tail -c 3 "$2" | cmp -s - <(printf ')\r\n'); then
+        echo "$2: $records records, expected $expected, or a bad ending" >&2
+        exit 1
+    fi
+    # Arcs cut into fewer chords than there are arcs: not cut at all.
+    if [ "${arcs:-0}" -gt 0 ] && [ "${chords:-0}" -le "$arcs" ]; then
+        echo "$1: $arcs arcs gave only ${chords:-0} chords" >&2
         exit 1
     fi
 }
@@ -116,14 +132,18 @@ max() {
 }
 
 rows=()
-add_row() {  # label, bytes, target, median seconds, baseline seconds, peak KiB, median CPU seconds
-    rows+=("$1|$2|$3|$4|$5|$6|$7")
+add_row() {  # label, bytes, target, median seconds, baseline seconds, peak KiB, median CPU
+             # seconds, PCB bytes (0: none or not known)
+    rows+=("$1|$2|$3|$4|$5|$6|$7|$8")
 }
 
 # Times the three conversions of one plot, interleaved so that a noisy moment
-# hurts all of them alike. Sets null_s, file_s, base_s (medians).
+# hurts all of them alike. Sets null_s, file_s, base_s (medians), null_cpu and
+# file_cpu (median CPU seconds) and pcb_bytes (the PCB file's size; 0 without a
+# conversion to a file).
 measure_plot() {  # label, plot file, also-to-file (1/0), baseline option
     local label=$1 plot=$2 to_file=$3 base_opt=${4:-} bytes i
+    pcb_bytes=0
     local -a null_t=() null_m=() null_c=() file_t=() file_m=() file_c=() base_t=() base_m=() base_c=()
     bytes=$(stat -c %s "$plot")
     local out="$dir/out.PCB"
@@ -137,21 +157,26 @@ measure_plot() {  # label, plot file, also-to-file (1/0), baseline option
             rm -f "$out"  # a new file each time, as a first conversion makes
             time_once "$lumarind" "$plot" "$out"
             file_t+=("$wall") file_m+=("$rss") file_c+=("$cpu")
-            if [ "$i" = 0 ]; then check_conversion "$plot" "$out"; fi
+            if [ "$i" = 0 ]; then
+                check_conversion "$plot" "$out"
+                pcb_bytes=$(stat -c %s "$out")
+            fi
         fi
     done
     rm -f "$out"
     base_s=$(median "${base_t[@]}")
     null_s=$(median "${null_t[@]}")
+    null_cpu=$(median "${null_c[@]}")
     add_row "$label" "$bytes" "/dev/null" "$null_s" "$base_s" "$(max "${null_m[@]}")" \
-        "$(median "${null_c[@]}")"
+        "$null_cpu" "$pcb_bytes"
     if [ "$to_file" = 1 ]; then
         file_s=$(median "${file_t[@]}")
+        file_cpu=$(median "${file_c[@]}")
         add_row "$label" "$bytes" "file" "$file_s" "$base_s" "$(max "${file_m[@]}")" \
-            "$(median "${file_c[@]}")"
+            "$file_cpu" "$pcb_bytes"
     fi
     add_row "$label" "$bytes" "baseline" "$base_s" "$base_s" "$(max "${base_m[@]}")" \
-        "$(median "${base_c[@]}")"
+        "$(median "${base_c[@]}")" 0
 }
 
 echo "Lumarind conversion benchmark: $lumarind"
@@ -168,6 +193,8 @@ for size in $sizes; do
     first=${first:-$size}
     last=$size
 done
+line_pcb=$pcb_bytes line_null=$null_s line_file=$file_s
+line_null_cpu=$null_cpu line_file_cpu=$file_cpu
 # The same blocks with LF line ends, as most CAD programs on Linux write them;
 # the baseline counts LF there.
 plot="$dir/plot-${last}M-s$seed.gbr"
@@ -178,6 +205,14 @@ echo "converting ${last} MiB with LF line ends ..." >&2
 measure_plot "${last} MiB, LF" "$lf_plot" 1 --lf
 lf_null=$null_s
 rm -f "$lf_plot" "$lf_plot.counts"
+# Mostly arcs: many records per block, so the PCB output rate is the figure.
+arc_size=${arc_size:-$last}
+plot="$dir/arcs-${arc_size}M-s$seed.gbr"
+echo "generating and converting ${arc_size} MiB of mostly arcs ..." >&2
+make_plot $((arc_size * 1048576)) "$plot" --arcs
+measure_plot "${arc_size} MiB, arcs" "$plot" 1
+arc_pcb=$pcb_bytes arc_null=$null_s arc_file=$file_s
+arc_null_cpu=$null_cpu arc_file_cpu=$file_cpu
 if [ "$smoke" = 0 ]; then
     # Memory must not grow with the length of a line either.
     plot="$dir/plot-${last}M-s$seed-one-line.gbr"
@@ -195,16 +230,29 @@ if [ "$smoke" = 0 ]; then
 fi
 
 echo
-printf '%-16s %9s  %-9s %10s %7s %11s %10s %8s\n' \
-    input "size MiB" output "median ms" "MB/s" "x baseline" "peak RSS" "CPU ms"
+printf '%-16s %9s  %-9s %10s %7s %11s %10s %8s %9s\n' \
+    input "size MiB" output "median ms" "MB/s" "x baseline" "peak RSS" "CPU ms" "PCB MB/s"
 for row in "${rows[@]}"; do
-    IFS='|' read -r label bytes target secs base kib cpus <<<"$row"
+    IFS='|' read -r label bytes target secs base kib cpus pcb <<<"$row"
     awk -v l="$label" -v b="$bytes" -v t="$target" -v s="$secs" -v bs="$base" -v k="$kib" \
-        -v c="$cpus" 'BEGIN {
-        printf "%-16s %9.2f  %-9s %10.2f %7.0f %11.2f %6.2f MiB %8.2f\n",
-               l, b / 1048576, t, s * 1000, b / 1e6 / s, s / bs, k / 1024, c * 1000 }'
+        -v c="$cpus" -v p="$pcb" 'BEGIN {
+        printf "%-16s %9.2f  %-9s %10.2f %7.0f %11.2f %6.2f MiB %8.2f %9s\n",
+               l, b / 1048576, t, s * 1000, b / 1e6 / s, s / bs, k / 1024, c * 1000,
+               (p > 0 ? sprintf("%.0f", p / 1e6 / s) : "-") }'
 done
 echo
+# The PCB output rates, arcs against lines: the arcs should keep at least half.
+# Per CPU second too, steadier on a busy machine.
+pcb_rates() {  # what, arc seconds, line seconds
+    awk -v w="$1" -v a="$2" -v l="$3" -v ap="$arc_pcb" -v lp="$line_pcb" -v as="$arc_size" \
+        -v ls="$last" 'BEGIN {
+        printf "PCB MB/s, %s MiB arcs vs %s MiB lines, %s: %.0f vs %.0f (%.2fx)\n",
+               as, ls, w, ap / 1e6 / a, lp / 1e6 / l, (ap / a) / (lp / l) }'
+}
+pcb_rates "to /dev/null" "$arc_null" "$line_null"
+pcb_rates "to a file" "$arc_file" "$line_file"
+pcb_rates "to /dev/null, per CPU second" "$arc_null_cpu" "$line_null_cpu"
+pcb_rates "to a file, per CPU second" "$arc_file_cpu" "$line_file_cpu"
 if [ "$smoke" = 1 ]; then
     echo "smoke run: all conversions completed and checked (no timing judgement)"
     exit 0

@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/ConfigReader.h"
+#include "Dize274/GerberReader.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "FuzzSupport.h"
 #include "Parser/Parser.h"
 

@@ -20,6 +20,7 @@ std::string TwinFile;
 struct Item {
     char Kind;  // a code letter, "." for another character, "$" for the end
     std::int64_t Value;
+    std::uint8_t Digits;  // of a number, leading zeros counted
     std::int32_t Line;
     bool operator==(const Item&) const = default;
 };
@@ -29,12 +30,15 @@ std::vector<Item> ReadAll(const std::string& Name, std::size_t Size, bool Plain)
     FileIO::ClearIOError();
     FUZZ_CHECK(FuzzSupport::RunPhase([&] { Parser::OpenInput(Name); }) == -1);
     std::vector<Item> Out;
-    auto Add = [&](char Kind, std::int64_t Value) { Out.push_back({Kind, Value, Parser::LineNo}); };
+    auto Add = [&](char Kind, std::int64_t Value, std::uint8_t Digits = 0) {
+        Out.push_back({Kind, Value, Digits, Parser::LineNo});
+    };
     // Bounded: of two items in a row, one takes a byte at least.
     for (std::size_t Items = 0; Items <= 2 * Size + 2; ++Items) {
         std::int32_t Value = 0;
-        if (char Letter = Plain ? Parser::TakePlainField(Value) : '\0'; Letter != 0) {
-            Add(Letter, Value);
+        std::uint8_t Digits = 0;
+        if (char Letter = Plain ? Parser::TakePlainField(Value, Digits) : '\0'; Letter != 0) {
+            Add(Letter, Value, Digits);
             continue;
         }
         char c = Parser::GetChar();
@@ -50,7 +54,11 @@ std::vector<Item> ReadAll(const std::string& Name, std::size_t Size, bool Plain)
             continue;
         }
         std::uint8_t s = Parser::ScanToken();
-        Add(c, s == Parser::kNumber ? Parser::NumValue : -1000 - s);
+        if (s == Parser::kNumber) {
+            Add(c, Parser::NumValue, Parser::NumDigits);
+        } else {
+            Add(c, -1000 - s);
+        }
     }
     FUZZ_CHECK(false);
     return Out;

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/GerberReader.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "FuzzSupport.h"
 #include "Parser/Parser.h"
 

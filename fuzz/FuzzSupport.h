@@ -20,9 +20,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
+#include "Dize274/Settings.h"
 #include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
+#include "Parser/ParserInternal.h"
 
 namespace FuzzSupport {
 

@@ -22,8 +22,8 @@ step() { printf -- '-- %s\n' "$*"; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 [ -d "$1" ] || fail "no build directory $1"
 build=$(cd "$1" && pwd)
-golden="$root/tests/golden/00-example/expected/files/board.PCB"
-golden_svg="$root/tests/golden/02-svg-example/expected/files/board.svg"
+golden="$root/tests/golden/000-example/expected/files/board.PCB"
+golden_svg="$root/tests/golden/280-svg-example/expected/files/board.svg"
 
 for tool in mandoc cmake cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog gzip \
     lintian hardening-check readelf; do

@@ -1,4 +1,9 @@
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/ConfigReader.h"
+
+#include "Dize274/Console.h"
+#include "Dize274/IntParam.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {

@@ -1,10 +1,13 @@
+#include "Dize274/Console.h"
+
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Dize274.h"
+#include "Dize274/PcbWriter.h"
 #include "FileIO/FileIO.h"
 #include "Parser/Parser.h"
 

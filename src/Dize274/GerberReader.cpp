@@ -1,12 +1,24 @@
+#include "Dize274/GerberReader.h"
+
 #include <algorithm>
+#include <array>
 #include <cstdint>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/ArcGeometry.h"
+#include "Dize274/Console.h"
+#include "Dize274/GerberParameters.h"
+#include "Dize274/IntParam.h"
+#include "Dize274/ParameterBlock.h"
+#include "Dize274/PcbWriter.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {
 
 namespace {
+
+constexpr int kLastCode = 99;  // of G and M codes
 
 // Modal state of the pass: every value stays until the file sets it again.
 std::int32_t GX = 0;
@@ -15,63 +27,167 @@ std::int32_t GY = 0;
 // executes; an aperture select does not change it.
 std::int32_t Operation = 0;
 std::int32_t Aperture = 0;  // the last D code of 10 or more; 0 until one is selected
-bool BlockHasData = false;  // an X, Y or operation code since the last "*"
+bool BlockHasData = false;  // an X, Y, I, J or operation code since the last "*"
+// An arc's centre offset belongs to its own block alone.
+std::int32_t BlockI = 0;
+std::int32_t BlockJ = 0;
+
+enum class Interpolation : std::uint8_t { Linear, Clockwise, CounterClockwise };
+Interpolation Mode = Interpolation::Linear;
+bool MultiQuadrant = false;
+// Clear polarity erases what dark polarity drew: the layout cannot, so such
+// objects are left out and counted. A region's fill cannot be held either:
+// its edges are written as the finest lines, whatever the aperture.
+bool Clear = false;
+bool InRegion = false;
+std::uint64_t ClearObjects = 0;
+std::uint64_t Regions = 0;
+// What the next draw and flash write, worked out whenever the aperture, the
+// polarity or the region changes rather than at every operation: a width or
+// pattern code, or -1 for nothing.
+std::int32_t DrawCode = -1;
+std::int32_t FlashCode = -1;
+
+// The plotter's point, kept both ways: in the file's units, where an arc
+// starts, and transformed, where the next line record starts.
+std::int32_t StartX = 0;
+std::int32_t StartY = 0;
+std::int32_t CurX = 0;
+std::int32_t CurY = 0;
+double Tolerance = 0;  // of the chords of arcs, for the settings of the pass
+
+// How many digits a coordinate number of each axis has where the file leaves
+// out trailing zeros; 0 where it does not, so that no number is changed.
+unsigned XWidth = 0;
+unsigned YWidth = 0;
+// What the file says its coordinates are, for the check against the
+// transform: the decimals of each axis once an FS was read, and the unit.
+bool FormatKnown = false;
+unsigned XDecimals = 0;
+unsigned YDecimals = 0;
+Unit Units = Unit::Unknown;
+bool UnitsWarned = false;  // once a run is enough
 
 // 64 bits: a count must never wrap to nothing in the report.
 std::uint64_t RejectedLines[kLastAperture + 1];
 std::uint64_t RejectedPads[kLastAperture + 1];
 
 // What the number after a code letter may be, and what it means when the file
-// ends before it.
-struct CodeBounds {
+// ends before it. No message: not a code letter.
+struct CodeLetter {
     std::int32_t Min;
     std::int32_t Max;
     std::string_view Missing;
 };
-constexpr CodeBounds kXBounds{kFullMin, kFullMax, "X value expected."};
-constexpr CodeBounds kYBounds{kFullMin, kFullMax, "Y value expected."};
-constexpr CodeBounds kDBounds{1, kLastCode, "D code expected."};
-constexpr CodeBounds kGBounds{0, kLastCode, "G code expected."};
-constexpr CodeBounds kMBounds{0, kLastCode, "M code expected."};
+constexpr std::array<CodeLetter, 26> kCodeLetters = [] {
+    std::array<CodeLetter, 26> t{};
+    t['X' - 'A'] = {kFullMin, kFullMax, "X value expected."};
+    t['Y' - 'A'] = {kFullMin, kFullMax, "Y value expected."};
+    t['I' - 'A'] = {kFullMin, kFullMax, "I value expected."};
+    t['J' - 'A'] = {kFullMin, kFullMax, "J value expected."};
+    t['D' - 'A'] = {1, kLastAperture, "D code expected."};
+    t['G' - 'A'] = {0, kLastCode, "G code expected."};
+    t['M' - 'A'] = {0, kLastCode, "M code expected."};
+    return t;
+}();
 
-// Null for a character that is not a code letter.
-constexpr const CodeBounds* BoundsOf(char Letter) {
-    switch (Letter) {
-        case 'X':
-            return &kXBounds;
-        case 'Y':
-            return &kYBounds;
-        case 'D':
-            return &kDBounds;
-        case 'G':
-            return &kGBounds;
-        case 'M':
-            return &kMBounds;
-        default:
-            return nullptr;
-    }
+constexpr const CodeLetter& Code(char Letter) {
+    return kCodeLetters[static_cast<std::size_t>(Letter - 'A')];
 }
 
-// Reads the number after a code letter; the end of the input there is an error.
-std::int32_t ReadCode(const CodeBounds& Bounds) {
-    std::int32_t Value = 0;
-    bool Found = false;
-    ReadIntParam(Bounds.Min, Bounds.Max, Value, Found);
-    if (!Found) {
-        Error(Bounds.Missing);
+bool IsCodeLetter(char c) {
+    return c >= 'A' && c <= 'Z' && !Code(c).Missing.empty();
+}
+
+// A field's number checked against its letter's bounds: the one check.
+std::int32_t Checked(char Letter, std::int64_t Value) {
+    return CheckRange(Code(Letter).Min, Code(Letter).Max, Value);
+}
+
+// A coordinate or centre offset, with the trailing zeros its format left out.
+std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits, unsigned Width) {
+    if (Digits < Width) {
+        Value = RestoreTrailingZeros(Value, Digits, Width);
     }
-    return Value;
+    return Checked(Letter, Value);
+}
+
+void UpdateCodes() {
+    if (Clear) {
+        DrawCode = FlashCode = -1;
+        return;
+    }
+    DrawCode = InRegion ? 0 : Aperture == 0 ? -1 : LineWidth[Aperture];
+    FlashCode = Aperture == 0 ? -1 : PadPattern[Aperture];
 }
 
 [[noreturn]] void UnexpectedCharacter(char c) {
     Error("Unexpected character (" + std::string(1, c) + ").");
 }
 
-void SkipParameterBlock() {
-    for (char c = Parser::GetChar(); c != '%'; c = Parser::GetChar()) {
-        if (c == Parser::kCR) {
-            Error("Unexpected end of file in parameter block.");
+// When the file's unit and format are both known, each axis's transform must
+// give thousandths of an inch; the first that does not is named.
+void CheckUnits() {
+    if (UnitsWarned || Units == Unit::Unknown || !FormatKnown) {
+        return;
+    }
+    bool XAgrees = UnitsAgree(XMult, XDiv, Units, XDecimals);
+    if (XAgrees && UnitsAgree(YMult, YDiv, Units, YDecimals)) {
+        return;
+    }
+    Warning(UnitsAdvice(Units, XAgrees ? YDecimals : XDecimals));
+    UnitsWarned = true;
+}
+
+void TakeFormat(std::string_view Text) {
+    CoordinateFormat Format{};
+    if (!ReadFormat(Text, Format)) {
+        return;
+    }
+    if (Format.Incremental) {
+        Error("Incremental coordinates are not supported.");
+    }
+    XWidth = Format.OmitsTrailingZeros ? Format.XInteger + Format.XDecimals : 0;
+    YWidth = Format.OmitsTrailingZeros ? Format.YInteger + Format.YDecimals : 0;
+    FormatKnown = true;
+    XDecimals = Format.XDecimals;
+    YDecimals = Format.YDecimals;
+    CheckUnits();
+}
+
+void SetUnits(Unit u) {
+    Units = u;
+    CheckUnits();
+}
+
+void TakeStepRepeat(std::string_view Text) {
+    std::int64_t x = 1;
+    std::int64_t y = 1;
+    if (ReadStepRepeat(Text, x, y) && (x > 1 || y > 1)) {
+        Warning("Step and repeat not applied (" + IntToText(x) + " by " + IntToText(y) +
+                " copies).");
+    }
+}
+
+// Each parameter takes effect at its own "*"; one not in its form is skipped,
+// as are all the others (apertures, macros, attributes).
+void TakeParameter(std::string_view Text) {
+    std::string_view Code = Text.substr(0, 2);
+    if (Code == "FS") {
+        TakeFormat(Text);
+    } else if (Code == "MO") {
+        if (Unit u = ReadUnit(Text); u != Unit::Unknown) {
+            SetUnits(u);
         }
+    } else if (Text == "LPC" || Text == "LPD") {
+        Clear = Text == "LPC";
+        UpdateCodes();
+    } else if (Text == "IPNEG") {
+        Warning("Negative image polarity not applied.");
+    } else if (Code == "SR") {
+        TakeStepRepeat(Text);
+    } else if (ReadImageParameter(Text) == ImageRequest::Change) {
+        Warning("Image parameter not applied (" + std::string(Code) + ").");
     }
 }
 
@@ -84,33 +200,82 @@ void SkipParameterBlock() {
     Warning("Unknown D code (" + IntToText(Operation) + ").");
 }
 
-// A draw, move or flash leaves the plotter at its point whether or not a
-// record is written, so that the next line starts where the plotter is.
-void Draw(std::int32_t x, std::int32_t y) {
-    if (Aperture == 0) {
+// A draw that writes nothing says why, once: clear polarity, no aperture yet,
+// or one that the table rejects for lines.
+void RejectDraw() {
+    if (Clear) {
+        ++ClearObjects;
+    } else if (Aperture == 0) {
         WarnNoAperture();
-    } else if (LineWidth[Aperture] >= 0) {
-        WriteLineRec(x, y, LineWidth[Aperture]);
-        return;
     } else {
         ++RejectedLines[Aperture];
     }
-    MoveTo(x, y);
+}
+
+void Draw(std::int32_t x, std::int32_t y) {
+    if (DrawCode >= 0) {
+        WriteLineRec(CurX, CurY, x, y, DrawCode);
+    } else {
+        RejectDraw();
+    }
 }
 
 void Flash(std::int32_t x, std::int32_t y) {
-    if (Aperture == 0) {
+    if (FlashCode >= 0) {
+        WritePadRec(x, y, FlashCode);
+    } else if (Clear) {
+        ++ClearObjects;
+    } else if (Aperture == 0) {
         WarnNoAperture();
-    } else if (PadPattern[Aperture] < 0) {
-        ++RejectedPads[Aperture];
     } else {
-        WritePadRec(x, y, PadPattern[Aperture]);
+        ++RejectedPads[Aperture];
     }
-    MoveTo(x, y);
 }
 
+// A chord's end in layout units; one beyond the range of a coordinate cannot
+// be transformed into it either.
+std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t)) {
+    if (v < kFullMin || v > kFullMax) {
+        Error("Coordinate out of range after transformation.");
+    }
+    return Transform(static_cast<std::int32_t>(v));
+}
+
+// An arc that writes nothing moves the plotter to its end as a line does.
+// Out of the block execution, which it would swell, but flattened like it:
+// its chords are records as a line's are.
+[[gnu::noinline, gnu::flatten]] void DrawArc() {
+    std::int32_t w = DrawCode;
+    if (w < 0) {
+        std::int32_t x = TransformX(GX);
+        std::int32_t y = TransformY(GY);
+        RejectDraw();
+        CurX = x;
+        CurY = y;
+        return;
+    }
+    static GerberPoint Ends[kMaxChords];
+    ArcDraw Arc{{StartX, StartY},
+                {GX, GY},
+                BlockI,
+                BlockJ,
+                Mode == Interpolation::Clockwise ? Turn::Clockwise : Turn::CounterClockwise,
+                MultiQuadrant};
+    std::size_t n = ArcChords(Arc, Tolerance, Ends);
+    for (std::size_t k = 0; k < n; ++k) {
+        std::int32_t x = TransformEnd(Ends[k].X, TransformX);
+        std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
+        WriteLineRec(CurX, CurY, x, y, w);
+        CurX = x;
+        CurY = y;
+    }
+}
+
+// Every draw, move and flash leaves the plotter at its point, whether or not
+// a record is written, so that the next line starts where the plotter is.
 // Flattened: the transform and the record's writing inline here whatever the
-// optimiser's budget, which otherwise decides differently from build to build.
+// optimiser's budget, which otherwise decides differently from build to build
+// (why not always_inline on them: Console.h).
 [[gnu::flatten]] void ExecuteBlock() {
     if (Operation == 0) {
         return;  // no operation read yet
@@ -119,19 +284,26 @@ void Flash(std::int32_t x, std::int32_t y) {
         WarnUnknownD();
         return;
     }
-    // The point first: one out of range ends the run whatever the block does.
-    std::int32_t x = TransformX(GX);
-    std::int32_t y = TransformY(GY);
-    if (Operation == 1) {
-        Draw(x, y);
-    } else if (Operation == 2) {
-        MoveTo(x, y);
+    if (Operation == 1 && Mode != Interpolation::Linear && (BlockI != 0 || BlockJ != 0)) {
+        DrawArc();
     } else {
-        Flash(x, y);
+        // The point first: one out of range ends the run whatever the block does.
+        std::int32_t x = TransformX(GX);
+        std::int32_t y = TransformY(GY);
+        if (Operation == 1) {
+            Draw(x, y);
+        } else if (Operation == 3) {
+            Flash(x, y);
+        }
+        CurX = x;
+        CurY = y;
     }
+    StartX = GX;
+    StartY = GY;
 }
 
-void ReportRejections() {
+// What the layout could not hold, after the rejections.
+void ReportPass() {
     for (int d = kFirstAperture; d <= kLastAperture; ++d) {
         if (RejectedLines[d] > 0) {
             WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
@@ -144,11 +316,21 @@ void ReportRejections() {
                       " times) to draw pads.");
         }
     }
+    if (ClearObjects > 0) {
+        WriteLine("WARNING: Clear polarity was used (" +
+                  IntToText(static_cast<std::int64_t>(ClearObjects)) +
+                  " times); those objects were not written.");
+    }
+    if (Regions > 0) {
+        WriteLine("WARNING: Regions were written as their outlines (" +
+                  IntToText(static_cast<std::int64_t>(Regions)) + " times).");
+    }
 }
 
 void SelectD(std::int32_t d) {
     if (d >= kFirstAperture) {
         Aperture = d;
+        UpdateCodes();
     } else {
         Operation = d;
         BlockHasData = true;
@@ -160,11 +342,65 @@ void EndBlock() {
         ExecuteBlock();
     }
     BlockHasData = false;
+    BlockI = BlockJ = 0;
 }
 
+// A comment runs over line ends to the next "*", which ends its block.
+void SkipComment() {
+    for (char c = Parser::GetChar(); c != '*'; c = Parser::GetChar()) {
+        if (c == Parser::kCR) {
+            Error("Unexpected end of file in comment.");
+        }
+    }
+    EndBlock();
+}
+
+[[gnu::noinline]] void WarnUnknownG(std::int32_t g) {
+    Warning("Unknown or unsupported G code (" + IntToText(g) + ").");
+}
+
+// The G codes understood; G54 and G90 (aperture select, absolute coordinates)
+// say what is assumed anyway. G70 and G71 are not taken as a scale, only
+// checked against the transform.
 [[gnu::noinline]] void TakeG(std::int32_t g) {
-    if (g != 1 && g != 54 && g != 90) {
-        Warning("Unknown or unsupported G code (" + IntToText(g) + ").");
+    switch (g) {
+        case 1:
+            Mode = Interpolation::Linear;
+            break;
+        case 2:
+            Mode = Interpolation::Clockwise;
+            break;
+        case 3:
+            Mode = Interpolation::CounterClockwise;
+            break;
+        case 4:
+            SkipComment();
+            break;
+        case 74:
+            MultiQuadrant = false;
+            break;
+        case 75:
+            MultiQuadrant = true;
+            break;
+        case 36:
+            InRegion = true;
+            ++Regions;
+            UpdateCodes();
+            break;
+        case 37:
+            InRegion = false;
+            UpdateCodes();
+            break;
+        case 70:
+        case 71:
+            WarnUnknownG(g);
+            SetUnits(g == 70 ? Unit::Inch : Unit::Millimetre);
+            break;
+        case 54:
+        case 90:
+            break;
+        default:
+            WarnUnknownG(g);
     }
 }
 
@@ -174,43 +410,66 @@ void EndBlock() {
     }
 }
 
-[[gnu::noinline]] void TakeOtherField(char Letter, std::int32_t Value) {
+[[gnu::noinline]] void TakeOtherField(char Letter, std::int64_t Value, unsigned Digits) {
     switch (Letter) {
+        case 'I':
+            BlockI = CheckedCoordinate(Letter, Value, Digits, XWidth);
+            BlockHasData = true;
+            break;
+        case 'J':
+            BlockJ = CheckedCoordinate(Letter, Value, Digits, YWidth);
+            BlockHasData = true;
+            break;
         case 'G':
-            TakeG(CheckRange(kGBounds.Min, kGBounds.Max, Value));
+            TakeG(Checked(Letter, Value));
             break;
         case 'M':
-            TakeM(CheckRange(kMBounds.Min, kMBounds.Max, Value));
+            TakeM(Checked(Letter, Value));
             break;
         default:
             UnexpectedCharacter(Letter);
     }
 }
 
-// One field: its number is checked here, whichever way it was read. Tests in
-// the order of their frequency: cheaper than a jump.
-[[gnu::always_inline]] inline void TakeField(char Letter, std::int32_t Value) {
+// One field, whichever way it was read. Tests in the order of their
+// frequency: cheaper than a jump.
+[[gnu::always_inline]] inline void TakeField(char Letter, std::int64_t Value, unsigned Digits) {
     if (Letter == 'X') {
-        GX = CheckRange(kXBounds.Min, kXBounds.Max, Value);
+        GX = CheckedCoordinate(Letter, Value, Digits, XWidth);
         BlockHasData = true;
     } else if (Letter == 'Y') {
-        GY = CheckRange(kYBounds.Min, kYBounds.Max, Value);
+        GY = CheckedCoordinate(Letter, Value, Digits, YWidth);
         BlockHasData = true;
     } else if (Letter == 'D') {
-        SelectD(CheckRange(kDBounds.Min, kDBounds.Max, Value));
+        SelectD(Checked(Letter, Value));
     } else {
-        TakeOtherField(Letter, Value);
+        TakeOtherField(Letter, Value, Digits);
     }
+}
+
+void StartPass() {
+    std::fill(std::begin(RejectedLines), std::end(RejectedLines), 0);
+    std::fill(std::begin(RejectedPads), std::end(RejectedPads), 0);
+    GX = GY = Operation = Aperture = BlockI = BlockJ = 0;
+    BlockHasData = false;
+    Mode = Interpolation::Linear;
+    MultiQuadrant = false;
+    StartX = StartY = 0;
+    CurX = CurY = 0;
+    Clear = InRegion = false;
+    ClearObjects = Regions = 0;
+    UpdateCodes();
+    XWidth = YWidth = 0;
+    FormatKnown = UnitsWarned = false;
+    XDecimals = YDecimals = 0;
+    Units = Unit::Unknown;
+    Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
 }
 
 }  // namespace
 
 void ReadGerber() {
-    std::fill(std::begin(RejectedLines), std::end(RejectedLines), 0);
-    std::fill(std::begin(RejectedPads), std::end(RejectedPads), 0);
-    GX = GY = Operation = Aperture = 0;
-    BlockHasData = false;
-
+    StartPass();
     WriteLine("Reading Gerber file " + GerberName + " . . .");
     Parser::OpenInput(GerberName);
     OpenPcb();
@@ -219,26 +478,35 @@ void ReadGerber() {
         // Most fields have the plain shape: a loop of their own, with no call
         // on its usual way.
         std::int32_t Value = 0;
-        while (char Letter = Parser::TakePlainField(Value)) {
-            TakeField(Letter, Value);
+        std::uint8_t Digits = 0;
+        while (char Letter = Parser::TakePlainField(Value, Digits)) {
+            TakeField(Letter, Value, Digits);
         }
         char c = Parser::GetChar();
         if (c == '*') {
             EndBlock();
             continue;
         }
-        if (const CodeBounds* Bounds = BoundsOf(c)) {
-            TakeField(c, ReadCode(*Bounds));
+        if (IsCodeLetter(c)) {
+            bool Found = false;
+            std::int64_t Number = ReadNumber(Found);
+            if (!Found) {
+                Error(Code(c).Missing);
+            }
+            TakeField(c, Number, Parser::NumDigits);
             continue;
         }
         switch (c) {
             case ' ':
                 break;
             case '%':
-                SkipParameterBlock();
+                ReadParameterBlock(TakeParameter);
                 break;
             case Parser::kCR:
-                ReportRejections();
+                if (BlockHasData) {
+                    Warning("Unfinished block at the end of the file.");
+                }
+                ReportPass();
                 Parser::CloseInput();
                 ClosePcb();
                 return;

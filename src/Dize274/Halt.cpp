@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
 
 namespace Dize274 {
 

@@ -1,7 +1,11 @@
+#include "Dize274/PcbWriter.h"
+
 #include <cstring>
 
 #include "Dize274/DecimalText.h"
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Dize274.h"
+#include "Dize274/RunDriver.h"
+#include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 
 namespace Dize274 {
@@ -11,49 +15,27 @@ namespace {
 // The file goes to the disk in pieces of exactly this size, which decides where
 // among the warnings a failed write is reported.
 constexpr std::size_t kPcbBufferSize = 16384;
-// Room behind a full piece for one record, so that records are written in
-// place and what overhangs the piece moves to the front after it went out:
-// "    (", six numbers, CR LF, and what the digits may overrun.
-constexpr std::size_t kRecordRoom = 5 + 6 * kMaxDecimal + 2 + kDecimalOverrun;
+
+// Every line is written in place behind the data, a record's numbers each
+// followed by a blank, the last becoming ")". The buffer has room behind a
+// full piece for the longest line there is.
+constexpr std::string_view kRecordStart = "    (";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kMostFields = 6;  // a line record: two points, width code, layer
+constexpr std::size_t kRecordRoom =
+    kRecordStart.size() + kMostFields * kMaxDecimal + kLineEnd.size() + kDecimalOverrun;
 char PcbBuffer[kPcbBufferSize + kRecordRoom];
-std::size_t PcbUsed = 0;  // below kPcbBufferSize between writes
+std::size_t PcbUsed = 0;  // below kPcbBufferSize between lines
 
 enum : std::uint8_t { kLines = 0, kPads = 1, kNone = 2 };
-constexpr std::string_view kSectionHeader[] = {"  Lines (", "  Pads ("};
 std::uint8_t CurSection = kNone;
-std::int32_t CurX = 0;
-std::int32_t CurY = 0;
-// The text of the current point, "x y ", as the last line record wrote it:
-// the next line starts there, so its text is copied, not made again. Empty
-// when the point was set otherwise.
-char CurText[2 * kMaxDecimal + kDecimalOverrun];
-std::size_t CurTextSize = 0;
-
-void Flush() {
-    if (PcbUsed > 0) {
-        FileIO::WriteReplacing(PcbBuffer, PcbUsed);
-        PcbUsed = 0;
-    }
-}
-
-void Put(const char* Bytes, std::size_t n) {
-    while (PcbUsed + n >= kPcbBufferSize) {
-        std::size_t Room = kPcbBufferSize - PcbUsed;
-        std::memcpy(PcbBuffer + PcbUsed, Bytes, Room);
-        PcbUsed = kPcbBufferSize;
-        Flush();
-        Bytes += Room;
-        n -= Room;
-    }
-    std::memcpy(PcbBuffer + PcbUsed, Bytes, n);
-    PcbUsed += n;
-}
-
-void PutLine(std::string_view Text) {
-    Put(Text.data(), Text.size());
-    Put("\r\n", 2);
-    CheckIO(PcbName);
-}
+// The text of the last line's end point, "x y ", as its record wrote it: a
+// line that starts there, as most do, copies it rather than making it again.
+// Kept with the point it stands for, so that it is used only for that point.
+std::int32_t CachedX = 0;
+std::int32_t CachedY = 0;
+char CachedText[2 * kMaxDecimal + kDecimalOverrun];
+std::size_t CachedSize = 0;  // 0: nothing cached
 
 // A full piece goes out; what overhangs it moves to the front.
 [[gnu::noinline]] void SendPiece() {
@@ -63,22 +45,34 @@ void PutLine(std::string_view Text) {
     CheckIO(PcbName);
 }
 
-// Closes a record written in place at PcbBuffer + PcbUsed, the last blank
-// before Out becoming ")": a full piece goes out as Put would send it.
-void EndRecord(char* Out) {
-    Out[-1] = ')';
-    Out[0] = '\r';
-    Out[1] = '\n';
-    PcbUsed = static_cast<std::size_t>(Out + 2 - PcbBuffer);
+// Ends the line written in place up to End: the one rule by which pieces go
+// out.
+void EndLine(char* End) {
+    std::memcpy(End, kLineEnd.data(), kLineEnd.size());
+    PcbUsed = static_cast<std::size_t>(End + kLineEnd.size() - PcbBuffer);
     if (PcbUsed >= kPcbBufferSize) {
         SendPiece();
     }
 }
 
+// A line of the layout's frame: a literal, so that its fit is checked here.
+template <std::size_t N>
+void PutLine(const char (&Text)[N]) {
+    static_assert(N - 1 + kLineEnd.size() <= kRecordRoom, "a line must fit behind a full piece");
+    std::memcpy(PcbBuffer + PcbUsed, Text, N - 1);
+    EndLine(PcbBuffer + PcbUsed + N - 1);
+}
+
 char* StartRecord() {
     char* Out = PcbBuffer + PcbUsed;
-    std::memcpy(Out, "    (", 5);
-    return Out + 5;
+    std::memcpy(Out, kRecordStart.data(), kRecordStart.size());
+    return Out + kRecordStart.size();
+}
+
+// Closes a record written in place, the last blank before Out becoming ")".
+void EndRecord(char* Out) {
+    Out[-1] = ')';
+    EndLine(Out);
 }
 
 void CloseSection() {
@@ -90,7 +84,11 @@ void CloseSection() {
 
 [[gnu::noinline]] void SwitchSection(std::uint8_t k) {
     CloseSection();
-    PutLine(kSectionHeader[k]);
+    if (k == kLines) {
+        PutLine("  Lines (");
+    } else {
+        PutLine("  Pads (");
+    }
     CurSection = k;
 }
 
@@ -112,32 +110,28 @@ void OpenPcb() {
     PutLine("");
     PutLine("Layout (");
     CurSection = kNone;
-    MoveTo(0, 0);
+    CachedSize = 0;
 }
 
-void MoveTo(std::int32_t x, std::int32_t y) {
-    CurX = x;
-    CurY = y;
-    CurTextSize = 0;
-}
-
-void WriteLineRec(std::int32_t x, std::int32_t y, std::int32_t w) {
+void WriteLineRec(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                  std::int32_t w) {
     SelectSection(kLines);
     char* Out = StartRecord();
-    if (CurTextSize > 0) {
-        std::memcpy(Out, CurText, 2 * kMaxDecimal);  // fixed size: one move
-        Out += CurTextSize;
+    if (CachedSize > 0 && x0 == CachedX && y0 == CachedY) {
+        static_assert(sizeof CachedText >= 2 * kMaxDecimal);
+        std::memcpy(Out, CachedText, 2 * kMaxDecimal);  // fixed size: one move
+        Out += CachedSize;
     } else {
-        Out = PutDecimalPair(Out, CurX, CurY);
+        Out = PutDecimalPair(Out, x0, y0);
     }
-    // The end's text goes to the record and to CurText alike: made twice
+    // The end's text goes to the record and to the cache alike: made twice
     // (the optimiser shares the work) rather than read back at once from the
     // record, which would stall until the stores have gone through.
-    Out = PutDecimalPair(Out, x, y);
-    CurTextSize = static_cast<std::size_t>(PutDecimalPair(CurText, x, y) - CurText);
+    Out = PutDecimalPair(Out, x1, y1);
+    CachedSize = static_cast<std::size_t>(PutDecimalPair(CachedText, x1, y1) - CachedText);
+    CachedX = x1;
+    CachedY = y1;
     EndRecord(PutDecimal(PutDecimal(Out, w), Layer));
-    CurX = x;
-    CurY = y;
 }
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
@@ -148,7 +142,8 @@ void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
 void ClosePcb() {
     CloseSection();
     PutLine(")");
-    Flush();
+    FileIO::WriteReplacing(PcbBuffer, PcbUsed);  // the last piece, short
+    PcbUsed = 0;
     FileIO::CommitReplacing();
     CheckIO(PcbName);
 }

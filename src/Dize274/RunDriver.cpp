@@ -1,11 +1,20 @@
+#include "Dize274/RunDriver.h"
+
 #include <csignal>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/ConfigReader.h"
+#include "Dize274/Console.h"
+#include "Dize274/Dize274.h"
+#include "Dize274/GerberReader.h"
+#include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 
 namespace Dize274 {
 
 namespace {
+
+constexpr std::string_view kUsage =
+    "Usage:   Lumarind <Gerber file> [<PCB file> [<configuration>]]";
 
 void ShowBanner() {
     WriteLine("");
@@ -21,7 +30,7 @@ void ShowBanner() {
 void ProcessCommandLine(const std::vector<std::string>& Args) {
     std::size_t N = Args.size();
     if (N < 1 || N > 3) {
-        WriteLine("Usage:   Lumarind <Gerber file> [<PCB file> [<configuration>]]");
+        WriteLine(kUsage);
         EndRun(2);
     }
     GerberName = Args[0];
@@ -46,9 +55,30 @@ void ProcessCommandLine(const std::vector<std::string>& Args) {
     WriteLine("");
 }
 
+void ShowHelp() {
+    ShowBanner();
+    WriteLine(kUsage);
+    WriteLine("");
+    WriteLine("  <Gerber file>    the Gerber file to convert");
+    WriteLine("  <PCB file>       the layout file to write (default: <Gerber file> with .PCB)");
+    WriteLine("  <configuration>  the settings (default: Lumarind.Cfg if present, else built-in)");
+    WriteLine("");
+    WriteLine("Everything else: man Lumarind");
+}
+
 }  // namespace
 
 int RunConversion(const std::vector<std::string>& Args) {
+    // Asked for alone, these two are requests, not file names.
+    if (Args.size() == 1 && Args[0] == "--version") {
+        WriteLine("Lumarind 4.0");
+        return 0;
+    }
+    if (Args.size() == 1 && Args[0] == "--help") {
+        ShowHelp();
+        return 0;
+    }
+
     // A closed pipe or a file-size limit must end the run with its report, not
     // kill the process halfway.
     std::signal(SIGPIPE, SIG_IGN);

@@ -1,7 +1,9 @@
+#include "Dize274/Settings.h"
+
 #include <cstdint>
 #include <limits>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
 
 namespace Dize274 {
 
@@ -17,31 +19,43 @@ namespace {
 
 __extension__ using Wide = unsigned __int128;
 
-// The divisor of each axis (and of the free-standing ScaleCoordinate) with
-// its reciprocal M = floor((2^64 - 1) / q). The divisors change only while
-// the configuration is read, so the division that makes M is rare.
-enum : std::uint8_t { kAxisX, kAxisY, kAnyAxis, kAxes };
-std::int64_t Divisor[kAxes] = {};
-std::uint64_t Reciprocal[kAxes] = {};
+// A divisor q >= 1 with its reciprocal M = floor((2^64 - 1) / q), so that a
+// division is a multiplication.
+struct Divisor {
+    std::uint64_t q;
+    std::uint64_t Reciprocal;
+};
 
-// floor(n / q) and its remainder for q >= 1, without a division: with M as
-// above, (2^64 - q) / q <= M <= 2^64 / q, so for n < 2^64 the product
-// n * M / 2^64 lies in (n / q - 1, n / q] and its floor F0 is floor(n / q) or
-// one less. Then n - F0 * q is in [0, 2q) and one step corrects both.
-std::uint64_t Divide(std::uint8_t Axis, std::uint64_t n, std::int64_t q, std::uint64_t& Rest) {
-    if (q != Divisor[Axis]) {
-        Divisor[Axis] = q;
-        Reciprocal[Axis] = ~std::uint64_t{0} / static_cast<std::uint64_t>(q);
+Divisor MakeDivisor(std::int32_t q) {
+    auto u = static_cast<std::uint64_t>(q);
+    return {u, ~std::uint64_t{0} / u};
+}
+
+// Each axis keeps its divisor's reciprocal until the divisor changes, which
+// it does only while the configuration is read.
+Divisor XDivisor{0, 0};
+Divisor YDivisor{0, 0};
+
+const Divisor& Cached(Divisor& Slot, std::int32_t q) {
+    if (Slot.q != static_cast<std::uint64_t>(q)) {
+        Slot = MakeDivisor(q);
     }
-    auto Quotient = static_cast<std::uint64_t>((Wide{n} * Reciprocal[Axis]) >> 64);
-    Rest = n - Quotient * static_cast<std::uint64_t>(q);
-    std::uint64_t Over = Rest >= static_cast<std::uint64_t>(q) ? 1 : 0;
-    Rest -= Over * static_cast<std::uint64_t>(q);
+    return Slot;
+}
+
+// floor(n / q) and its remainder, without a division: with M as above,
+// (2^64 - q) / q <= M <= 2^64 / q, so for n < 2^64 the product n * M / 2^64
+// lies in (n / q - 1, n / q] and its floor F0 is floor(n / q) or one less.
+// Then n - F0 * q is in [0, 2q) and one step corrects both.
+std::uint64_t Divide(std::uint64_t n, const Divisor& d, std::uint64_t& Rest) {
+    auto Quotient = static_cast<std::uint64_t>((Wide{n} * d.Reciprocal) >> 64);
+    Rest = n - Quotient * d.q;
+    std::uint64_t Over = Rest >= d.q ? 1 : 0;
+    Rest -= Over * d.q;
     return Quotient + Over;
 }
 
-std::int64_t Scale(std::uint8_t Axis, std::int32_t v, std::int32_t o, std::int32_t m,
-                   std::int32_t q) {
+std::int64_t Scale(std::int32_t v, std::int32_t o, std::int32_t m, const Divisor& d) {
     // |v - o| < 2^32 and |m| <= 2^31, so the product fits in 64 bits exactly.
     std::int64_t p = (std::int64_t{v} - o) * m;
     // The magnitude is rounded, halves to the even neighbour, then signed:
@@ -50,17 +64,17 @@ std::int64_t Scale(std::uint8_t Axis, std::int32_t v, std::int32_t o, std::int32
     std::uint64_t Sign = p < 0 ? ~std::uint64_t{0} : 0;
     std::uint64_t n = (static_cast<std::uint64_t>(p) ^ Sign) - Sign;
     std::uint64_t Rest = 0;
-    std::uint64_t Magnitude = Divide(Axis, n, q, Rest);
+    std::uint64_t Magnitude = Divide(n, d, Rest);
     // 2 * Rest, plus 1 for an odd quotient, exceeds q just when 2 * Rest
     // does, or equals it with the quotient odd.
-    Magnitude += 2 * Rest + Magnitude % 2 > static_cast<std::uint64_t>(q) ? 1 : 0;
+    Magnitude += 2 * Rest + Magnitude % 2 > d.q ? 1 : 0;
     return static_cast<std::int64_t>((Magnitude ^ Sign) - Sign);
 }
 
 }  // namespace
 
 std::int64_t ScaleCoordinate(std::int32_t v, std::int32_t o, std::int32_t m, std::int32_t q) {
-    return Scale(kAnyAxis, v, o, m, q);
+    return Scale(v, o, m, MakeDivisor(q));
 }
 
 namespace {
@@ -76,11 +90,11 @@ std::int32_t Checked(std::int64_t v) {
 }  // namespace
 
 std::int32_t TransformX(std::int32_t x) {
-    return Checked(Scale(kAxisX, x, XOffs, XMult, XDiv));
+    return Checked(Scale(x, XOffs, XMult, Cached(XDivisor, XDiv)));
 }
 
 std::int32_t TransformY(std::int32_t y) {
-    return Checked(Scale(kAxisY, y, YOffs, YMult, YDiv));
+    return Checked(Scale(y, YOffs, YMult, Cached(YDivisor, YDiv)));
 }
 
 }  // namespace Dize274

@@ -1,9 +1,9 @@
-#include "Parser/LineSource.h"
-
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
+
+#include "Parser/ParserInternal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -74,28 +74,37 @@ bool AtEndOfFile() {
     return b < 0 || b == kCtrlZ;
 }
 
+// How many bytes the line-end search looks at in one step, from a position
+// before StopZ: the rest of them may lie in the read-ahead.
+#if defined(__SSE2__)
+constexpr std::size_t kSearchStep = 2 * sizeof(__m128i);
+#else
+constexpr std::size_t kSearchStep = sizeof(std::uint64_t);
+#endif
+static_assert(kSearchStep <= kReadAhead, "a search step must not read past the read-ahead");
+
 // The first CR or LF in [From, StopZ), or StopZ. Both are looked for in one
 // pass; the loads may reach past StopZ into the read-ahead, which is never
 // taken for a line end.
 const char* FindLineEnd(const char* From) {
     const char* p = From;
 #if defined(__SSE2__)
-    // 32 bytes a step: most lines end within the first.
+    // Two registers a step: most lines end within the first.
     auto Ends = [](const char* At) {
         __m128i Bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(At));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
             _mm_cmpeq_epi8(Bytes, _mm_set1_epi8(kCR)), _mm_cmpeq_epi8(Bytes, _mm_set1_epi8(kLF)))));
     };
-    for (; p < StopZ; p += 32) {
-        if (std::uint32_t Found = Ends(p) | Ends(p + 16) << 16; Found != 0) {
+    for (; p < StopZ; p += kSearchStep) {
+        if (std::uint32_t Found = Ends(p) | Ends(p + kSearchStep / 2) << 16; Found != 0) {
             return std::min(p + std::countr_zero(Found), StopZ);
         }
     }
 #else
     if constexpr (std::endian::native == std::endian::little) {
-        for (; p < StopZ; p += 8) {
+        for (; p < StopZ; p += kSearchStep) {
             std::uint64_t x = 0;
-            std::memcpy(&x, p, 8);
+            std::memcpy(&x, p, kSearchStep);
             // The lowest set bit of ZeroBytes marks the first zero byte
             // exactly, so the first CR or LF is the lower of the two.
             auto ZeroBytes = [](std::uint64_t v) {

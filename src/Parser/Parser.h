@@ -9,19 +9,18 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace Parser {
 
 /// Scanner status: what the last scan found, or why no character is available.
+/// 5 and 6 are not used: a failed read ends the run, and lines of every length
+/// are read whole.
 enum Status : std::uint8_t {
     kOther = 0,        ///< another character (in CurChar), or a sign without a digit
     kName = 1,         ///< a name (its start in TextValue)
     kNumber = 2,       ///< a number (in NumValue)
     kPercent = 3,      ///< a percent text (its start in TextValue)
     kEndOfInput = 4,   ///< no more input
-    kReadFailed = 5,   ///< never left behind: a failed read ends the run
-    kLongLine = 6,     ///< never arises: lines of every length are read whole
     kOpenPercent = 7,  ///< a percent text not closed on its line
 };
 
@@ -39,6 +38,11 @@ extern char CurChar;
 /// outside every accepted range, so a range check sees them as the overflow
 /// they are.
 extern std::int64_t NumValue;
+/// How many digits the last number token has, leading zeros counted, the sign
+/// not; counts beyond kMaxDigits stay there. Formats that leave out trailing
+/// zeros need it.
+extern std::uint8_t NumDigits;
+constexpr std::uint8_t kMaxDigits = 255;
 /// The first kMaxText characters of the last name or percent text; no reader
 /// of the converter needs them, the tests look at them.
 extern std::string TextValue;
@@ -58,21 +62,14 @@ char GetChar();
 /// Takes the field at the current position when it has the usual plain shape,
 /// after any line ends before it (as PeekChar passes over them): an upper-case
 /// code letter directly followed by 1 to 7 digits and then, on the same line,
-/// by something else. Returns the letter, with the number in Value; the
-/// scanner's results (ScanStatus, CurChar, NumValue) are not set. Returns 0
-/// and takes nothing of any other field. GetChar and ScanToken read every
-/// field, and a plain one as this does.
-char TakePlainField(std::int32_t& Value);
+/// by something else. Returns the letter, with the number in Value and its
+/// digit count in Digits; the scanner's results (ScanStatus, CurChar,
+/// NumValue) are not set. Returns 0 and takes nothing of any other field.
+/// GetChar and ScanToken read every field, and a plain one as this does.
+char TakePlainField(std::int32_t& Value, std::uint8_t& Digits);
 
-/// For the tests: the value a number text (optional sign, then digits) stands
-/// for, saturated at +-kNumberLimit, as NumValue holds it after a scan of the
-/// same text. The scanner's own conversion reads eight digits at a time.
-std::int64_t NumberValue(std::string_view Text);
+/// Where NumValue saturates: far beyond every accepted range.
 constexpr std::int64_t kNumberLimit = std::int64_t{1} << 40;
-
-/// The size of the pieces the input is read in: for the tests and fuzzers
-/// that put the end of a piece inside their input.
-constexpr std::size_t kReadBufferSize = 262144;  // 256 KiB
 
 }  // namespace Parser
 

@@ -1,12 +1,14 @@
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "Parser/LineSource.h"
 #include "Parser/Parser.h"
+#include "Parser/ParserInternal.h"
 
 namespace Parser {
 
 std::int64_t NumValue = 0;
+std::uint8_t NumDigits = 0;
 std::string TextValue;
 
 namespace {
@@ -39,11 +41,16 @@ void KeepText(char c) {
     }
 }
 
+// The number reader looks at this many bytes at once, from the character
+// after a code letter at most: all may lie in the read-ahead.
+constexpr std::size_t kDigitBlock = sizeof(std::uint64_t);
+static_assert(1 + kDigitBlock <= kReadAhead, "the number reader must not read past the read-ahead");
+
 // How many of the 8 bytes at p are leading decimal digits, and (when fewer
 // than 8) their value: eight bytes tested and converted at once.
 std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
     std::uint64_t x = 0;
-    std::memcpy(&x, p, 8);
+    std::memcpy(&x, p, kDigitBlock);
     // Digits become the bytes 0 to 9; a byte of 10 or more gets its high bit
     // from the addition, and one of 0x80 or more has it already. A carry out
     // of a byte comes only from a non-digit and only spoils the bytes after
@@ -67,7 +74,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
 // Digits by the one, however many: numbers cut by the buffer's end, long
 // ones, and those near the end of their line.
 [[gnu::noinline]] Status ScanDigits(bool Negative, std::string_view Rest) {
-    bool Digits = false;
+    std::size_t Digits = 0;
     std::int64_t Magnitude = 0;
     for (; !Rest.empty(); Rest = LineRest()) {
         std::size_t i = 0;
@@ -76,12 +83,13 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
             ++i;
         }
         Advance(i);
-        Digits = Digits || i > 0;
+        Digits += i;
         if (i < Rest.size()) {
             break;
         }
     }
-    if (!Digits) {
+    NumDigits = static_cast<std::uint8_t>(std::min<std::size_t>(Digits, kMaxDigits));
+    if (Digits == 0) {
         ScanStatus = kOther;  // a lone sign, consumed
         return ScanStatus;
     }
@@ -104,6 +112,7 @@ std::size_t LeadingDigits(const char* p, std::uint64_t& Value) {
         std::size_t n = LeadingDigits(Rest.data(), Value);
         if (n > 0 && n < 8 && n < Rest.size()) {
             Advance(n);
+            NumDigits = static_cast<std::uint8_t>(n);
             auto Magnitude = static_cast<std::int64_t>(Value);
             NumValue = Negative ? -Magnitude : Magnitude;
             return ScanStatus;
@@ -171,21 +180,7 @@ Status ScanPercentText() {
 
 }  // namespace
 
-std::int64_t NumberValue(std::string_view Text) {
-    std::size_t i = 0;
-    bool Negative = false;
-    if (i < Text.size() && (Text[i] == '+' || Text[i] == '-')) {
-        Negative = Text[i] == '-';
-        ++i;
-    }
-    std::int64_t Magnitude = 0;
-    for (; i < Text.size() && IsDigit(Text[i]); ++i) {
-        Magnitude = AddDigit(Magnitude, Text[i]);
-    }
-    return Negative ? -Magnitude : Magnitude;
-}
-
-char TakePlainField(std::int32_t& Value) {
+char TakePlainField(std::int32_t& Value, std::uint8_t& Digits) {
     // The bytes past a short run may be looked at (the read-ahead): only the
     // last test asks whether the letter, the digits and the character after
     // them are all in it.
@@ -217,6 +212,7 @@ char TakePlainField(std::int32_t& Value) {
     char Letter = p[0];  // read before the position moves, which may alias it
     Advance(n + 1);
     Value = static_cast<std::int32_t>(v);
+    Digits = static_cast<std::uint8_t>(n);
     return Letter;
 }
 

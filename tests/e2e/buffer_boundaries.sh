@@ -60,8 +60,9 @@ sweep() {
 
 new_case gerber
 { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-    "Line 12 - WARNING: Unknown or unsupported G code (70)." "Completed successfully."; } \
-    > "$meta/console"
+    "Line 12 - WARNING: Unknown or unsupported G code (70)." \
+    "Line 12 - WARNING: Coordinates are in units of 0.0001 in: use multiplier 1 and divisor 10 for thousandths of an inch." \
+    "Completed successfully."; } > "$meta/console"
 crlf "{ Converted from a Gerber file by Lumarind ver. 4.0 }" "" "Layout (" "  Lines (" \
     "    (106 -894 606 606 0 10)" "    (606 606 1106 606 0 10)" "  )" "  Pads (" \
     "    (-394 -394 1)" "  )" "  Lines (" "    (-394 -394 106 106 0 10)" "  )" ")" \

@@ -6,7 +6,7 @@
 # and tokens and comments as large as the file.
 #
 #   LUMARIND_SVG_MB  size of the large inputs in MiB (default 32)
-example="$(cd "$(dirname "$0")/../golden/00-example/expected/files" && pwd)/board.PCB"
+example="$(cd "$(dirname "$0")/../golden/000-example/expected/files" && pwd)/board.PCB"
 . "$(dirname "$0")/common.bash"
 
 mib=${LUMARIND_SVG_MB:-32}

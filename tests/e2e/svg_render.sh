@@ -7,7 +7,7 @@
 # the outline and on the power rail near the board's top edge (the Y axis
 # points up), light ones beside them and where the rail would lie if Y were
 # not flipped. Without the two tools the test is skipped (77), but not in CI.
-example="$(cd "$(dirname "$0")/../golden/00-example/expected/files" && pwd)/board.PCB"
+example="$(cd "$(dirname "$0")/../golden/000-example/expected/files" && pwd)/board.PCB"
 . "$(dirname "$0")/common.bash"
 
 for tool in rsvg-convert pngtopam; do

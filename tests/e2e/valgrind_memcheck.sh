@@ -65,7 +65,7 @@ new_case error
 } > board.gbr
 memcheck error 1 board.gbr
 { header board.gbr board.PCB "<none>"; crlf "Reading Gerber file board.gbr . . ." \
-    "Line 1002 - ERROR: Range exceeded (1 to 99 allowed)." "Fatal error - program halted."; } |
+    "Line 1002 - ERROR: Range exceeded (1 to 9999 allowed)." "Fatal error - program halted."; } |
     expect_file "error: console" "$meta/out"
 only_files error . board.gbr
 

@@ -1,7 +1,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/Console.h"
+#include "Dize274/Dize274.h"
 #include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"

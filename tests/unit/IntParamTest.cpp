@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <set>
 
-#include "Dize274/Dize274Internal.h"
+#include "Dize274/IntParam.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"
 
@@ -32,14 +32,14 @@ const Bounds kCallers[] = {
      "Fatal error - program halted.\r\n"},
     {0, 15,
      "Line 1 - ERROR: Range exceeded (0 to 15 allowed).\r\nFatal error - program halted.\r\n"},
-    {10, 99,
-     "Line 1 - ERROR: Range exceeded (10 to 99 allowed).\r\nFatal error - program halted.\r\n"},
+    {10, 9999,
+     "Line 1 - ERROR: Range exceeded (10 to 9999 allowed).\r\nFatal error - program halted.\r\n"},
     {-1, 15,
      "Line 1 - ERROR: Range exceeded (-1 to 15 allowed).\r\nFatal error - program halted.\r\n"},
     {-1, 63,
      "Line 1 - ERROR: Range exceeded (-1 to 63 allowed).\r\nFatal error - program halted.\r\n"},
-    {1, 99,
-     "Line 1 - ERROR: Range exceeded (1 to 99 allowed).\r\nFatal error - program halted.\r\n"},
+    {1, 9999,
+     "Line 1 - ERROR: Range exceeded (1 to 9999 allowed).\r\nFatal error - program halted.\r\n"},
     {0, 99,
      "Line 1 - ERROR: Range exceeded (0 to 99 allowed).\r\nFatal error - program halted.\r\n"},
 };

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "Parser/Parser.h"
+#include "Parser/ParserInternal.h"
 #include "TestSupport.h"
 
 namespace {

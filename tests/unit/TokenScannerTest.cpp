@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <vector>
@@ -152,20 +153,6 @@ std::vector<std::string> NumberTexts() {
     return Out;
 }
 
-TEST(NumberValue, MatchesA64BitReferenceAcrossTheBoundaries) {
-    EXPECT_EQ(Parser::NumberValue("-2147483648"), -2147483648);
-    EXPECT_EQ(Parser::NumberValue("2147483648"), 2147483648);
-    EXPECT_EQ(Parser::NumberValue("99999999999"), 99999999999);
-    EXPECT_EQ(Parser::NumberValue("-99999999999"), -99999999999);
-    EXPECT_EQ(Parser::NumberValue("1099511627775"), 1099511627775);
-    EXPECT_EQ(Parser::NumberValue("99999999999999999999"), 1099511627776);
-    EXPECT_EQ(Parser::NumberValue("-99999999999999999999"), -1099511627776);
-    EXPECT_EQ(Parser::NumberValue(std::string(1000, '0') + "123"), 123);
-    for (const std::string& t : NumberTexts()) {
-        ASSERT_EQ(Parser::NumberValue(t), Reference(t)) << t;
-    }
-}
-
 TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     std::vector<std::string> Texts = NumberTexts();
     std::string Bytes;
@@ -177,21 +164,25 @@ TEST_F(TokenScanner, ScannedNumbersMatchTheReference) {
     for (const std::string& t : Texts) {
         ASSERT_EQ(Parser::ScanToken(), Parser::kNumber) << t;
         ASSERT_EQ(Parser::NumValue, Reference(t)) << t;
+        std::size_t Digits = t.size() - (t[0] == '+' || t[0] == '-' ? 1 : 0);
+        ASSERT_EQ(Parser::NumDigits, std::min<std::size_t>(Digits, 255)) << t;
     }
     EXPECT_EQ(Parser::ScanToken(), Parser::kEndOfInput);
 }
 
 // Reads Bytes as the Gerber reader does: a plain field where there is one,
-// written "[X12@1]" (letter, number, line), else one character by GetChar.
+// written "[X12/2@1]" (letter, number, digits, line), else one character by
+// GetChar.
 std::string PlainFieldsAndCharacters(const std::string& Bytes) {
     WriteBytes("in.gbr", Bytes);
     Parser::OpenInput("in.gbr");
     std::string Out;
     for (int Guard = 0; Guard < 1000; ++Guard) {
         std::int32_t Value = -1;
-        if (char Letter = Parser::TakePlainField(Value)) {
-            Out += "[" + std::string(1, Letter) + std::to_string(Value) + "@" +
-                   std::to_string(Parser::LineNo) + "]";
+        std::uint8_t Digits = 0;
+        if (char Letter = Parser::TakePlainField(Value, Digits)) {
+            Out += "[" + std::string(1, Letter) + std::to_string(Value) + "/" +
+                   std::to_string(Digits) + "@" + std::to_string(Parser::LineNo) + "]";
             continue;
         }
         char c = Parser::GetChar();
@@ -209,14 +200,15 @@ TEST_F(TokenScanner, PlainFieldsAreTakenWholeAndNothingElseIs) {
         const char* Read;
     };
     for (const Row& r : {
-             Row{"X1234567Y-5D01*", "[X1234567@1]Y-5[D1@1]*"},
-             Row{"G54D11*X0000042*", "[G54@1][D11@1]*[X42@1]*"},
-             Row{"XY1*N20*", "X[Y1@1]*[N20@1]*"},  // which letters are codes is the reader's
-             Row{"X12345678*", "X12345678*"},      // 8 digits or more: the long way
+             Row{"X1234567Y-5D01*", "[X1234567/7@1]Y-5[D1/2@1]*"},
+             Row{"G54D11*X0000042*", "[G54/2@1][D11/2@1]*[X42/7@1]*"},
+             Row{"XY1*N20*", "X[Y1/1@1]*[N20/2@1]*"},  // which letters are codes is the reader's
+             Row{"I-3J0050*", "I-3[J50/4@1]*"},
+             Row{"X12345678*", "X12345678*"},  // 8 digits or more: the long way
              Row{"X 1*X+1*X{c}1*x1*", "X 1*X+1*X{c}1*x1*"},
              Row{"X1", "X1"},  // nothing after the number on its line: it may go on
-             Row{"X1\r\nY2*", "X1[Y2@2]*"},
-             Row{"\r\n\nD10*\rD11*\n\rD12*", "[D10@3]*[D11@4]*[D12@6]*"},
+             Row{"X1\r\nY2*", "X1[Y2/1@2]*"},
+             Row{"\r\n\nD10*\rD11*\n\rD12*", "[D10/2@3]*[D11/2@4]*[D12/2@6]*"},
              Row{"D10\032*", "D10"},  // a Ctrl-Z ends the input
          }) {
         EXPECT_EQ(PlainFieldsAndCharacters(r.Bytes), r.Read) << r.Bytes;

@@ -1,0 +1,248 @@
+#include "Dize274/GerberParameters.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "Dize274/IntParam.h"
+
+namespace Dize274 {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Takes the letter Letter at the front of Text, if it is there.
+bool TakeLetter(std::string_view& Text, char Letter) {
+    if (Text.empty() || Text.front() != Letter) {
+        return false;
+    }
+    Text.remove_prefix(1);
+    return true;
+}
+
+// Takes a letter and the two digits after it, the integer and decimal digits
+// of one axis.
+bool TakeAxis(std::string_view& Text, char Letter, std::uint8_t& Integer, std::uint8_t& Decimals) {
+    if (Text.size() < 3 || Text[0] != Letter || !IsDigit(Text[1]) || !IsDigit(Text[2])) {
+        return false;
+    }
+    Integer = static_cast<std::uint8_t>(Text[1] - '0');
+    Decimals = static_cast<std::uint8_t>(Text[2] - '0');
+    Text.remove_prefix(3);
+    return true;
+}
+
+}  // namespace
+
+bool ReadFormat(std::string_view Text, CoordinateFormat& Format) {
+    CoordinateFormat f{};
+    if (!TakeLetter(Text, 'F') || !TakeLetter(Text, 'S')) {
+        return false;
+    }
+    f.OmitsTrailingZeros = TakeLetter(Text, 'T');
+    if (!f.OmitsTrailingZeros && !TakeLetter(Text, 'L')) {
+        (void)TakeLetter(Text, 'D');
+    }
+    f.Incremental = TakeLetter(Text, 'I');
+    if (!f.Incremental && !TakeLetter(Text, 'A')) {
+        return false;
+    }
+    // Sequence number, G, D and M code widths: nothing the reader needs.
+    while (!Text.empty() &&
+           (Text[0] == 'N' || Text[0] == 'G' || Text[0] == 'D' || Text[0] == 'M')) {
+        std::size_t i = 1;
+        while (i < Text.size() && IsDigit(Text[i])) {
+            ++i;
+        }
+        if (i == 1) {
+            return false;
+        }
+        Text.remove_prefix(i);
+    }
+    if (!TakeAxis(Text, 'X', f.XInteger, f.XDecimals) ||
+        !TakeAxis(Text, 'Y', f.YInteger, f.YDecimals) || !Text.empty()) {
+        return false;
+    }
+    Format = f;
+    return true;
+}
+
+namespace {
+
+// A decimal number as a parameter writes it: sign, digits, point, digits.
+struct Decimal {
+    bool Negative;
+    std::string_view Integer;   // without leading zeros
+    std::string_view Fraction;  // without trailing zeros
+};
+
+std::string_view TakeDigits(std::string_view& Text) {
+    std::size_t i = 0;
+    while (i < Text.size() && IsDigit(Text[i])) {
+        ++i;
+    }
+    std::string_view Digits = Text.substr(0, i);
+    Text.remove_prefix(i);
+    return Digits;
+}
+
+bool TakeDecimal(std::string_view& Text, Decimal& d) {
+    d.Negative = TakeLetter(Text, '-');
+    if (!d.Negative) {
+        (void)TakeLetter(Text, '+');
+    }
+    d.Integer = TakeDigits(Text);
+    d.Fraction = {};
+    if (TakeLetter(Text, '.')) {
+        d.Fraction = TakeDigits(Text);
+    } else if (d.Integer.empty()) {
+        return false;
+    }
+    if (d.Integer.empty() && d.Fraction.empty()) {
+        return false;
+    }
+    d.Integer.remove_prefix(std::min(d.Integer.find_first_not_of('0'), d.Integer.size()));
+    d.Fraction = d.Fraction.substr(0, d.Fraction.find_last_not_of('0') + 1);
+    return true;
+}
+
+bool IsWhole(const Decimal& d, std::string_view Whole) {
+    return d.Fraction.empty() && d.Integer == Whole && (!d.Negative || Whole.empty());
+}
+
+// "A" and "B" values, each optional; both are Neutral when absent. False when
+// Text (after the two letters) is not of that form.
+bool ReadPair(std::string_view Text, std::string_view Neutral, bool& Identity) {
+    Identity = true;
+    for (char Letter : {'A', 'B'}) {
+        Decimal d{};
+        if (TakeLetter(Text, Letter)) {
+            if (!TakeDecimal(Text, d)) {
+                return false;
+            }
+            Identity = Identity && IsWhole(d, Neutral);
+        }
+    }
+    return Text.empty();
+}
+
+// A count of SR: at most nine digits, so that it is never beyond 32 bits.
+bool TakeCount(std::string_view& Text, char Letter, std::int64_t& Count) {
+    if (!TakeLetter(Text, Letter)) {
+        return true;
+    }
+    std::string_view Digits = TakeDigits(Text);
+    if (Digits.empty() || Digits.size() > 9) {
+        return false;
+    }
+    Count = std::stoll(std::string(Digits));
+    return true;
+}
+
+std::string PowerOfTen(unsigned n) {
+    return "1" + std::string(n, '0');
+}
+
+}  // namespace
+
+Unit ReadUnit(std::string_view Text) {
+    if (Text == "MOIN") {
+        return Unit::Inch;
+    }
+    return Text == "MOMM" ? Unit::Millimetre : Unit::Unknown;
+}
+
+bool UnitsAgree(std::int32_t Mult, std::int32_t Div, Unit Of, unsigned Decimals) {
+    // |Mult| / Div = 10^(3 - b) (inch) or 10^(4 - b) / 254 (mm), cross-multiplied.
+    __extension__ using Wide = __int128;
+    Wide Scale = 1;
+    for (unsigned i = 0; i < Decimals; ++i) {
+        Scale *= 10;
+    }
+    Wide Magnitude = Mult < 0 ? -Wide{Mult} : Wide{Mult};
+    if (Of == Unit::Inch) {
+        return Magnitude * Scale == Wide{Div} * 1000;
+    }
+    return Of == Unit::Millimetre && Magnitude * 254 * Scale == Wide{Div} * 10000;
+}
+
+std::string UnitsAdvice(Unit Of, unsigned Decimals) {
+    std::string Size = Decimals == 0 ? "1" : "0." + std::string(Decimals - 1, '0') + "1";
+    std::string Mult;
+    std::string Div;
+    if (Of == Unit::Inch) {
+        Mult = PowerOfTen(Decimals < 3 ? 3 - Decimals : 0);
+        Div = PowerOfTen(Decimals > 3 ? Decimals - 3 : 0);
+    } else {
+        Mult = PowerOfTen(Decimals < 6 ? 6 - Decimals : 0);
+        Div = "254" + std::string(Decimals > 6 ? Decimals - 4 : 2, '0');
+    }
+    return "Coordinates are in units of " + Size + (Of == Unit::Inch ? " in" : " mm") +
+           ": use multiplier " + Mult + " and divisor " + Div + " for thousandths of an inch.";
+}
+
+bool ReadStepRepeat(std::string_view Text, std::int64_t& XCount, std::int64_t& YCount) {
+    std::int64_t x = 1;
+    std::int64_t y = 1;
+    if (!TakeLetter(Text, 'S') || !TakeLetter(Text, 'R') || !TakeCount(Text, 'X', x) ||
+        !TakeCount(Text, 'Y', y)) {
+        return false;
+    }
+    for (char Letter : {'I', 'J'}) {
+        Decimal Step{};
+        if (TakeLetter(Text, Letter) && !TakeDecimal(Text, Step)) {
+            return false;
+        }
+    }
+    if (!Text.empty()) {
+        return false;
+    }
+    XCount = x;
+    YCount = y;
+    return true;
+}
+
+ImageRequest ReadImageParameter(std::string_view Text) {
+    if (Text.size() < 2) {
+        return ImageRequest::Malformed;
+    }
+    std::string_view Code = Text.substr(0, 2);
+    std::string_view Rest = Text.substr(2);
+    bool Identity = false;
+    if (Code == "OF" || Code == "MI") {
+        if (!ReadPair(Rest, "", Identity)) {
+            return ImageRequest::Malformed;
+        }
+    } else if (Code == "SF") {
+        if (!ReadPair(Rest, "1", Identity)) {
+            return ImageRequest::Malformed;
+        }
+    } else if (Code == "IR") {
+        Decimal Angle{};
+        if (!TakeDecimal(Rest, Angle) || !Rest.empty()) {
+            return ImageRequest::Malformed;
+        }
+        Identity = IsWhole(Angle, "");
+    } else if (Code == "AS") {
+        if (Rest != "AXBY" && Rest != "AYBX") {
+            return ImageRequest::Malformed;
+        }
+        Identity = Rest == "AXBY";
+    } else {
+        return ImageRequest::Malformed;
+    }
+    return Identity ? ImageRequest::Identity : ImageRequest::Change;
+}
+
+std::int64_t RestoreTrailingZeros(std::int64_t Value, unsigned Digits, unsigned Width) {
+    // Stops once beyond 32 bits, long before 64 bits could overflow.
+    for (; Digits < Width && std::llabs(Value) <= kFullMax; ++Digits) {
+        Value *= 10;
+    }
+    return Value;
+}
+
+}  // namespace Dize274
