@@ -12,13 +12,15 @@ constexpr std::string_view kUsage = "Usage: lumarind-svg <PCB file> [<SVG file>]
 std::string PcbName;
 std::string SvgName;
 
+// Laid out as Lumarind's, without its banner.
 void ShowHelp() {
     WriteOut(kUsage);
-    WriteOut("Draws a PCB layout file, as Lumarind writes it, as an SVG picture.");
-    WriteOut("  <PCB file>  the layout file to draw, used exactly as given");
-    WriteOut("  <SVG file>  the picture to write, .svg added when its name has no dot;");
-    WriteOut("              default: the PCB file's name with its extension replaced by .svg");
-    WriteOut("The manual: man lumarind-svg");
+    WriteOut("Draws a PCB file, as Lumarind writes it, as an SVG picture.");
+    WriteOut("");
+    WriteOut("  <PCB file>  the PCB file to draw");
+    WriteOut("  <SVG file>  the picture to write (default: <PCB file> with .svg)");
+    WriteOut("");
+    WriteOut("Everything else: man lumarind-svg");
 }
 
 [[noreturn]] void FailIO(const std::string& Name) {
