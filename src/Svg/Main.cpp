@@ -107,7 +107,7 @@ int RunSvg(const std::vector<std::string>& Args) {
         return 0;
     }
     if (Args.size() == 1 && Args[0] == "--version") {
-        WriteOut("lumarind-svg 4.0");
+        WriteOut(kNameAndVersion);
         return 0;
     }
     ProcessCommandLine(Args);

@@ -14,6 +14,10 @@ namespace Svg {
 
 // ---- The run and its one exit door ----
 
+/// The program's name and version, as --version prints it and the picture
+/// names its maker.
+constexpr std::string_view kNameAndVersion = "lumarind-svg 4.0";
+
 /// The whole run on the given arguments (empty ones already dropped); returns
 /// the exit code of a normal end. The other ends never return.
 int RunSvg(const std::vector<std::string>& Args);

@@ -159,7 +159,9 @@ void PutHead(const std::string& PcbName, const Summary& S) {
     PutInt(F.Height);
     Put("\" stroke-linecap=\"round\" stroke-linejoin=\"round\">\n<title>");
     Put(XmlText(PcbName));
-    Put("</title>\n<desc>Drawn by lumarind-svg 4.0 from the PCB file ");
+    Put("</title>\n<desc>Drawn by ");
+    Put(kNameAndVersion);
+    Put(" from the PCB file ");
     Put(XmlText(PcbName));
     Put(" (line records: ");
     PutCount(S.Lines);
