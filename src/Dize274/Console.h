@@ -26,6 +26,9 @@ std::string IntToText(std::int64_t N);
 
 /// One console line ending in CR LF; a failed write ends the run (exit code 1).
 void WriteLine(std::string_view Text);
+/// Ends the run quietly (exit code 1) when the console is known to take no
+/// more: a pipe without a reader, a hung-up terminal, a closed descriptor.
+void CheckConsole();
 /// Ends the process: drops an unfinished PCB file, then exits with Code.
 [[noreturn]] void EndRun(int Code);
 /// The one place the process exits, alone in Halt.cpp: the fuzzers link a

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "Dize274/Console.h"
 #include "Dize274/DecimalText.h"
 #include "Dize274/Dize274.h"
 #include "Dize274/RunDriver.h"
@@ -103,8 +104,8 @@ void SelectSection(std::uint8_t k) {
 
 void OpenPcb() {
     PcbUsed = 0;
-    // Never the Gerber file: creating it would destroy the input.
-    FileIO::OpenReplacing(PcbName, GerberName);
+    // Never an input: writing the Gerber file or the configuration would destroy it.
+    FileIO::OpenReplacing(PcbName, GerberName, CfgName == kNoConfig ? std::string() : CfgName);
     CheckIO(PcbName);
     PutLine("{ Converted from a Gerber file by Lumarind ver. 4.0 }");
     PutLine("");
@@ -144,6 +145,7 @@ void ClosePcb() {
     PutLine(")");
     FileIO::WriteReplacing(PcbBuffer, PcbUsed);  // the last piece, short
     PcbUsed = 0;
+    CheckConsole();  // a run that cannot report its end leaves the old file
     FileIO::CommitReplacing();
     CheckIO(PcbName);
 }

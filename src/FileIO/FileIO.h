@@ -19,9 +19,6 @@ namespace FileIO {
 [[nodiscard]] bool IOError();
 /// Nothing latched and nothing pending afterwards.
 void ClearIOError();
-/// The console text for an error code; only code 2 names the file. Called by
-/// IOErrorMessage, and by the tests for every row.
-std::string IOErrorText(std::uint16_t Code, std::string_view FileName);
 /// The text for the latched code, then clears the latch.
 std::string IOErrorMessage(std::string_view FileName);
 /// Whether Name can be opened for reading and writing; never creates it and
@@ -30,13 +27,6 @@ std::string IOErrorMessage(std::string_view FileName);
 
 // ---- File names ----
 
-struct PathParts {
-    std::string Dir;   ///< up to and including the last "/", "\" or ":"
-    std::string File;  ///< the rest
-};
-/// Splits Name at its last directory separator ("/", "\" or ":"); what the
-/// two calls below build on, public for the tests.
-PathParts SplitPath(std::string_view Name);
 /// Appends Ext when the name part of Name holds no dot at all.
 void DefaultExt(std::string& Name, std::string_view Ext);
 /// Source with its extension (from the first dot of the name part) replaced by Ext.
@@ -56,17 +46,35 @@ void CloseFile(int Fd, const std::string& Name, Access How);
 
 // ---- The output file, replaced whole (each call sets the pending result on failure) ----
 
-/// Opens Name to receive its new contents, following symbolic links. A device
-/// or a pipe is written directly; a regular file, new or old, appears only at
-/// CommitReplacing, an old one keeping its permission bits, a new one getting
-/// 0666 less the umask. Name may never be the file Input, by any name or link
-/// (a sharing violation): writing it would destroy what is being read.
-void OpenReplacing(const std::string& Name, const std::string& Input);
+/// Opens Name to receive its new contents. The kernel resolves Name, links
+/// included, with its own rules (a link it refuses to follow is refused here).
+/// What it reaches that is not a regular file, or reaches through a process's
+/// descriptor link (/dev/stdout), is written directly, as the shell's ">"
+/// would. A regular file, new or old, gets the new contents only at
+/// CommitReplacing. Name may never be the file Input or the file Config (when
+/// not empty), by any name or link: that is a sharing violation, and nothing
+/// is opened.
+void OpenReplacing(const std::string& Name, const std::string& Input,
+                   const std::string& Config = {});
 /// Writes all Size bytes to the file being replaced, as one piece.
 void WriteReplacing(const char* Bytes, std::size_t Size);
-/// Closes the file and, unless an I/O error is pending or latched, puts it in
-/// place of what Name named.
-void CommitReplacing();
+
+/// What CommitReplacing did to the file Name named.
+enum class Outcome : std::uint8_t {
+    Replaced,       ///< the complete new file took its place, keeping its identity
+    Rewritten,      ///< the new contents were copied into the file itself, which
+                    ///< keeps what a new file could not (links, owner, attributes)
+    Written,        ///< a device, pipe or descriptor link was written directly
+    Untouched,      ///< nothing changed: the commit failed, or an error was pending
+    PartlyWritten,  ///< the copy into the file, or a direct write, failed midway
+};
+/// Closes the file and, unless an I/O error is pending or latched, puts the
+/// new contents where Name led: a new file there takes the place of the old
+/// one with its owner, group, permission bits, ACL and extended attributes;
+/// where it could not keep them all, or the old file has other links, or its
+/// directory takes no new file, the contents are copied into the old file.
+/// Whatever the outcome, no temporary file is left.
+Outcome CommitReplacing();
 /// Drops the file being written, leaving whatever Name named as it was; does
 /// nothing when no file is open.
 void AbandonReplacing();

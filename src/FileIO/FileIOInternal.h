@@ -1,15 +1,28 @@
 // Calls shared by the files of the FileIO module: how a failed system call
-// becomes the pending result. Only src/FileIO/ and the tests include this.
+// becomes the pending result, and what a replaced file keeps. Only
+// src/FileIO/ and the tests include this.
 #ifndef LUMARIND_FILEIO_FILEIOINTERNAL_H
 #define LUMARIND_FILEIO_FILEIOINTERNAL_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "FileIO/FileIO.h"
 
 namespace FileIO {
+
+/// The console text for an error code; only code 2 names the file.
+std::string IOErrorText(std::uint16_t Code, std::string_view FileName);
+
+struct PathParts {
+    std::string Dir;   ///< up to and including the last "/", "\" or ":"
+    std::string File;  ///< the rest
+};
+/// Splits Name at its last directory separator ("/", "\" or ":"), as
+/// DefaultExt and ChangeExt see it.
+PathParts SplitPath(std::string_view Name);
 
 /// Records the result of a file operation as the pending result (0: success
 /// leaves any pending code alone, as a successful call clears nothing).
@@ -24,6 +37,12 @@ constexpr std::uint16_t kSharingViolation = 32;
 
 /// Writes all Size bytes; false after a failure.
 bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size);
+
+/// Gives the open file To the owner, group, extended attributes (its ACL
+/// among them) and permission bits of the open file From; true only when To
+/// then carries every one of them and From has no other link, so that To can
+/// take From's place whole. Sets nothing pending.
+bool CopyIdentity(int From, int To);
 
 }  // namespace FileIO
 

@@ -1,4 +1,5 @@
 #include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace FileIO {
 

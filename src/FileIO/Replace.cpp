@@ -1,13 +1,19 @@
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "FileIO/FileIO.h"
 #include "FileIO/FileIOInternal.h"
@@ -16,82 +22,166 @@ namespace FileIO {
 
 namespace {
 
-std::string OutName;  // as the caller named it: the reports of the writes use it
-int OutFile = -1;
-bool Failed = false;  // a write or the mode failed: the file gets no name
+// A regular file gets its contents in a temporary file first, so that a run
+// that fails leaves no partial file and an existing one untouched. The
+// temporary file lies in the target's directory: without a name until the
+// commit where the file system allows (nothing is left even after SIGKILL),
+// else with one that the signal handlers remove. Where that directory takes
+// no new file but the old one may be written, the contents wait in memory.
+enum class Way : std::uint8_t { Direct, Unnamed, Named, Memory };
 
-// A regular file is written beside its target and renamed over it at the
-// commit, so a run that fails leaves no partial file and an existing one
-// untouched. The unnamed way leaves nothing even after SIGKILL: the file gets
-// its temporary name only when complete. The named way is for file systems
-// that refuse unnamed files; its signal handlers remove the name.
-enum class Way : std::uint8_t { Direct, Unnamed, Named };
+std::string OutName;  // as the caller named it: the reports use it
+int OutFile = -1;     // where the writes go
 Way OutWay = Way::Direct;
-std::string TargetName;  // the file the rename replaces: OutName with links followed
-std::string TempName;
-bool TempOnDisk = false;  // TempName names our file and must go unless renamed
-mode_t TargetMode = 0;
+bool Failed = false;  // a write failed: the contents are not complete
+
+// The target is reached through its directory, held open, so that neither a
+// rename of the directory nor new links on the way change what the commit
+// replaces or what a failure removes.
+int DirFd = -1;
+std::string Base;      // the target's name in DirFd
+int OldFile = -1;      // the existing target, open for writing; -1 for a new one
+mode_t NewMode = 0;    // a new file's permission bits: 0666 less the umask
+std::string TempBase;  // the temporary file's name in DirFd, once it has one
+bool TempOnDisk = false;
 
 constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-// The temporary file's name for the signal handler, which may not allocate.
-char TempForSignal[8192];
+// What the signal handler removes, kept where it needs no allocation.
+volatile std::sig_atomic_t DirForSignal = -1;
+char TempForSignal[NAME_MAX + 1];
+
+// The size of the pieces a file is copied in.
+constexpr std::size_t kCopyPiece = 1 << 16;
 
 void RemoveTempOnSignal(int Signal) {
     if (TempForSignal[0] != '\0') {
-        ::unlink(TempForSignal);
+        ::unlinkat(DirForSignal, TempForSignal, 0);
     }
     std::signal(Signal, SIG_DFL);
     std::raise(Signal);
 }
 
-// Whether A and B name one existing file, by whatever links.
-bool SameFile(const std::string& A, const std::string& B) {
-    struct stat StA;
-    struct stat StB;
-    return ::stat(A.c_str(), &StA) == 0 && ::stat(B.c_str(), &StB) == 0 &&
-           StA.st_dev == StB.st_dev && StA.st_ino == StB.st_ino;
-}
-
-// Follows symbolic links to the file they finally name, which need not exist.
-std::string FollowLinks(std::string Name) {
-    for (int Hops = 0; Hops < 40; ++Hops) {
-        struct stat St;
-        if (::lstat(Name.c_str(), &St) != 0 || !S_ISLNK(St.st_mode)) {
-            break;
-        }
-        std::string Target(static_cast<std::size_t>(St.st_size) + 256, '\0');
-        ssize_t n = ::readlink(Name.c_str(), Target.data(), Target.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= Target.size()) {
-            break;
-        }
-        Target.resize(static_cast<std::size_t>(n));
-        if (Target.front() != '/') {
-            Target.insert(0, Name, 0, Name.rfind('/') + 1);
-        }
-        Name = Target;
+// While the temporary file's name is in flux, the cleanup signals wait.
+void HoldSignals(sigset_t& Before) {
+    sigset_t Held;
+    sigemptyset(&Held);
+    for (int Signal : kCleanupSignals) {
+        sigaddset(&Held, Signal);
     }
-    return Name;
+    ::sigprocmask(SIG_BLOCK, &Held, &Before);
 }
 
-void Fail(int Errno, const std::string& Name) {
-    SetIOResult(CodeForErrno(Errno, Access::Write, Name));
+void ReleaseSignals(const sigset_t& Before) {
+    ::sigprocmask(SIG_SETMASK, &Before, nullptr);
 }
 
-// The name an unnamed file is reached by while it is open.
+void Fail(int Errno) {
+    SetIOResult(CodeForErrno(Errno, Access::Write, OutName));
+}
+
+// Only "/" separates directories for the system.
+std::string DirPart(const std::string& Name) {
+    std::size_t Slash = Name.rfind('/');
+    return Slash == std::string::npos ? std::string(".") : Name.substr(0, Slash + 1);
+}
+
+std::string BasePart(const std::string& Name) {
+    return Name.substr(Name.rfind('/') + 1);
+}
+
+bool SameInode(const struct stat& A, const struct stat& B) {
+    return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
+// Whether Name, resolved by the kernel, is the file St describes.
+bool Names(const std::string& Name, const struct stat& St) {
+    struct stat Other;
+    return !Name.empty() && ::stat(Name.c_str(), &Other) == 0 && SameInode(Other, St);
+}
+
+// The name an open file is reached by through /proc.
 std::string FdName(int Fd) {
     return "/proc/self/fd/" + std::to_string(Fd);
+}
+
+// The path the kernel gives an open file; empty where /proc cannot tell.
+std::string KernelPath(int Fd) {
+    char Path[PATH_MAX];
+    ssize_t n = ::readlink(FdName(Fd).c_str(), Path, sizeof Path);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof Path || Path[0] != '/') {
+        return {};
+    }
+    return {Path, static_cast<std::size_t>(n)};
+}
+
+// Whether the links Name ends in lead through a process's descriptor link
+// (/dev/stdout, /proc/PID/fd/N): what lies there is somebody's open file,
+// not a name a new file can take. Such a link among the directories
+// (/proc/self/cwd/) leads to a directory like any other.
+bool ThroughDescriptorLink(const std::string& Name) {
+#if defined(SYS_openat2)
+    auto Plain = [](const std::string& Path) {
+        open_how How{};
+        How.flags = O_PATH | O_CLOEXEC;
+        How.resolve = RESOLVE_NO_MAGICLINKS;
+        long Fd = ::syscall(SYS_openat2, AT_FDCWD, Path.c_str(), &How, sizeof How);
+        if (Fd >= 0) {
+            ::close(static_cast<int>(Fd));
+            return true;
+        }
+        return errno != ELOOP;  // a kernel without openat2 knows no other way
+    };
+    return !Plain(Name) && Plain(DirPart(Name));
+#else
+    (void)Name;
+    return false;
+#endif
+}
+
+// Takes Path's directory and last part as the target's when that part is the
+// file St describes, not a link to it.
+bool LocateAt(const std::string& Path, const struct stat& St) {
+    if (Path.empty()) {
+        return false;
+    }
+    int Dir = ::open(DirPart(Path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (Dir < 0) {
+        return false;
+    }
+    std::string Last = BasePart(Path);
+    struct stat There;
+    if (::fstatat(Dir, Last.c_str(), &There, AT_SYMLINK_NOFOLLOW) != 0 || !SameInode(There, St)) {
+        ::close(Dir);
+        return false;
+    }
+    DirFd = Dir;
+    Base = Last;
+    return true;
+}
+
+// Six letters or digits for the "XXXXXX" of TempBase, different on each try.
+void PickTempName(unsigned Try) {
+    timespec Now{};
+    ::clock_gettime(CLOCK_REALTIME, &Now);
+    std::uint64_t x = static_cast<std::uint64_t>(Now.tv_nsec) ^
+                      (static_cast<std::uint64_t>(Now.tv_sec) << 32) ^
+                      (static_cast<std::uint64_t>(::getpid()) << 12) ^ Try;
+    x *= 0x9E3779B97F4A7C15u;
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (std::size_t i = TempBase.size() - 6; i < TempBase.size(); ++i) {
+        TempBase[i] = kChars[(x >> 40) % (sizeof kChars - 1)];
+        x *= 0x9E3779B97F4A7C15u;
+    }
 }
 
 // An unnamed file in the target's directory. Refused for any reason, the named
 // way is tried: a file system without unnamed files says EOPNOTSUPP, a kernel
 // older than 3.11 EISDIR, and where the directory itself is at fault the named
 // way fails alike and reports it.
-bool OpenUnnamed(std::string Dir) {
+bool OpenUnnamed() {
 #if defined(O_TMPFILE)
-    if (Dir.empty()) {
-        Dir = ".";
-    }
-    int Fd = ::open(Dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int Fd = ::openat(DirFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (Fd < 0) {
         return false;
     }
@@ -100,7 +190,7 @@ bool OpenUnnamed(std::string Dir) {
     struct stat ByName;
     struct stat ByFd;
     if (::stat(FdName(Fd).c_str(), &ByName) != 0 || ::fstat(Fd, &ByFd) != 0 ||
-        ByName.st_dev != ByFd.st_dev || ByName.st_ino != ByFd.st_ino) {
+        !SameInode(ByName, ByFd)) {
         ::close(Fd);
         return false;
     }
@@ -108,22 +198,11 @@ bool OpenUnnamed(std::string Dir) {
     OutWay = Way::Unnamed;
     return true;
 #else
-    (void)Dir;
     return false;
 #endif
 }
 
-// A new file named TempName, its "XXXXXX" made unique, removed again by the
-// usual signals.
-void CreateNamed() {
-    OutFile = ::mkostemp(TempName.data(), O_CLOEXEC);
-    if (OutFile < 0) {
-        Fail(errno, TargetName);
-        return;
-    }
-    OutWay = Way::Named;
-    TempOnDisk = true;
-    std::memcpy(TempForSignal, TempName.c_str(), TempName.size() + 1);
+void CatchCleanupSignals() {
     for (int Signal : kCleanupSignals) {
         // A signal ignored from the start (nohup, a background job) stays so:
         // the run must outlive it.
@@ -134,150 +213,283 @@ void CreateNamed() {
     }
 }
 
-// The file beside the target that the rename will move over it.
-void CreateTempFile() {
-    std::size_t Slash = TargetName.rfind('/') + 1;  // only "/" separates here
-    // The temporary name must fit wherever the target's does: a name near the
-    // system's limit gets a short one.
-    std::string Base = TargetName.substr(Slash);
-    if (Base.size() + 8 > NAME_MAX) {
-        Base = "Lumarind";
+enum class Made : std::uint8_t { File, Refused, Reported };
+
+// A new file named TempBase, its "XXXXXX" made unique, removed again by the
+// usual signals. A directory that refuses it is left to the caller when there
+// is an old file to write instead.
+Made CreateNamed() {
+    CatchCleanupSignals();
+    sigset_t Before;
+    HoldSignals(Before);
+    int Error = 0;
+    for (unsigned Try = 0;; ++Try) {
+        PickTempName(Try);
+        OutFile = ::openat(DirFd, TempBase.c_str(),
+                           O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+        if (OutFile >= 0 || errno != EEXIST || Try == 100) {
+            Error = errno;
+            break;
+        }
     }
-    TempName = TargetName.substr(0, Slash) + "." + Base + ".XXXXXX";
-    if (TempName.size() >= sizeof TempForSignal) {
-        Fail(ENAMETOOLONG, TargetName);
+    if (OutFile >= 0) {
+        OutWay = Way::Named;
+        TempOnDisk = true;
+        DirForSignal = DirFd;
+        std::memcpy(TempForSignal, TempBase.c_str(), TempBase.size() + 1);
+    }
+    ReleaseSignals(Before);
+    if (OutFile >= 0) {
+        return Made::File;
+    }
+    if ((Error == EACCES || Error == EPERM) && OldFile >= 0) {
+        return Made::Refused;
+    }
+    Fail(Error);
+    return Made::Reported;
+}
+
+// The temporary file beside the target.
+Made CreateTemp() {
+    // It must fit wherever the target's name does: a name near the system's
+    // limit gets a short one.
+    TempBase = "." + (Base.size() + 8 > NAME_MAX ? std::string("Lumarind") : Base) + ".XXXXXX";
+    return OpenUnnamed() ? Made::File : CreateNamed();
+}
+
+// The contents of a file to be rewritten in place, kept where no directory
+// has to take them.
+void CreateInMemory() {
+    OutFile = ::memfd_create("Lumarind", MFD_CLOEXEC);
+    if (OutFile < 0) {
+        Fail(errno);
         return;
     }
-    // A temporary name too long for a path is refused here, by the named way,
-    // not at the commit.
-    if (TempName.size() >= PATH_MAX || !OpenUnnamed(TargetName.substr(0, Slash))) {
-        CreateNamed();
+    OutWay = Way::Memory;
+}
+
+// Written as the shell's ">" writes, wherever Name leads.
+void OpenDirect() {
+    OutWay = Way::Direct;
+    OutFile = ::open(OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (OutFile < 0) {
+        Fail(errno);
     }
 }
 
-// Opens the file the writes go to: a new file beside a regular (or missing)
-// target, or the target itself when it is a device or a pipe.
-void OpenTarget() {
-    TargetName = FollowLinks(OutName);
+// The regular file Target, which the kernel reached by Name: the old file is
+// opened for writing at once, since one that may not be written stays
+// refused, as if written in place.
+void OpenExisting(int Target, const struct stat& St) {
+    constexpr int kWriteOld = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    bool Located = LocateAt(OutName, St) || LocateAt(KernelPath(Target), St);
+    OldFile = Located ? ::openat(DirFd, Base.c_str(), kWriteOld)
+                      : ::open(OutName.c_str(), kWriteOld & ~O_NOFOLLOW);
+    if (OldFile < 0) {
+        Fail(errno);
+        return;
+    }
+    struct stat Opened;
+    if (::fstat(OldFile, &Opened) != 0 || !SameInode(Opened, St)) {
+        Fail(EAGAIN);  // moved while it was being opened
+        return;
+    }
+    // Where /proc cannot tell which directory a link leads to, the old file
+    // is rewritten in place too.
+    if (!Located || CreateTemp() == Made::Refused) {
+        CreateInMemory();
+    }
+}
+
+// Nothing at Name yet: a new file there, or where the link there leads.
+void OpenNew() {
+    DirFd = ::open(DirPart(OutName).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (DirFd < 0) {
+        Fail(errno);
+        return;
+    }
+    Base = BasePart(OutName);
     struct stat St;
-    bool Exists = ::stat(TargetName.c_str(), &St) == 0;
-    if (!Exists && errno != ENOENT) {
-        Fail(errno, TargetName);
-        return;
-    }
-    if (Exists && !S_ISREG(St.st_mode)) {
-        OutFile =
-            ::open(TargetName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-        if (OutFile < 0) {
-            Fail(errno, TargetName);
-        }
-        return;
-    }
-    if (Exists) {
-        // A file we could not overwrite stays refused, as if written in place.
-        int Probe = ::open(TargetName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        if (Probe < 0) {
-            Fail(errno, TargetName);
+    if (::fstatat(DirFd, Base.c_str(), &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(St.st_mode)) {
+        // A link to nothing yet: the kernel creates the file it names, by its
+        // rules for links, and tells where that is. That empty file goes at
+        // once and is made anew at the commit like any new file.
+        int Fd = ::openat(DirFd, Base.c_str(),
+                          O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+        ::close(std::exchange(DirFd, -1));
+        if (Fd < 0) {
+            Fail(errno);
             return;
         }
-        ::close(Probe);
-        TargetMode = St.st_mode & 07777;
-    } else {
-        mode_t Mask = ::umask(0);
-        ::umask(Mask);
-        TargetMode = 0666 & ~Mask;
+        bool Ours = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode) && St.st_size == 0 &&
+                    LocateAt(KernelPath(Fd), St);
+        ::close(Fd);
+        if (!Ours) {
+            OpenDirect();
+            return;
+        }
+        ::unlinkat(DirFd, Base.c_str(), 0);
     }
-    CreateTempFile();
-}
-
-// Six letters or digits for the "XXXXXX" of TempName, different on each try.
-void PickTempName(unsigned Try) {
-    timespec Now{};
-    ::clock_gettime(CLOCK_REALTIME, &Now);
-    std::uint64_t x = static_cast<std::uint64_t>(Now.tv_nsec) ^
-                      (static_cast<std::uint64_t>(Now.tv_sec) << 32) ^
-                      (static_cast<std::uint64_t>(::getpid()) << 12) ^ Try;
-    x *= 0x9E3779B97F4A7C15u;
-    static constexpr char kChars[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    for (std::size_t i = TempName.size() - 6; i < TempName.size(); ++i) {
-        TempName[i] = kChars[(x >> 40) % (sizeof kChars - 1)];
-        x *= 0x9E3779B97F4A7C15u;
-    }
+    mode_t Mask = ::umask(0);
+    ::umask(Mask);
+    NewMode = 0666 & ~Mask;
+    (void)CreateTemp();
 }
 
 // Gives the finished unnamed file its temporary name. linkat never replaces a
 // name, so a taken one is tried again with other letters.
-void LinkUnnamed() {
+bool LinkUnnamed() {
     std::string From = FdName(OutFile);
     for (unsigned Try = 0;; ++Try) {
         PickTempName(Try);
-        if (::linkat(AT_FDCWD, From.c_str(), AT_FDCWD, TempName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (::linkat(AT_FDCWD, From.c_str(), DirFd, TempBase.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             TempOnDisk = true;
-            return;
+            return true;
         }
         if (errno != EEXIST || Try == 100) {
-            Fail(errno, OutName);
-            return;
+            Fail(errno);
+            return false;
         }
     }
 }
 
-// The named file goes over the target unless something failed; the caller's
-// report of the failure drops it.
-void CommitNamed() {
-    int Fd = OutFile;
-    OutFile = -1;
-    CloseFile(Fd, OutName, Access::Write);
-    if (!IOError()) {
-        if (::rename(TempName.c_str(), TargetName.c_str()) != 0) {
-            Fail(errno, OutName);
-        } else {
-            TempOnDisk = false;
-            TempForSignal[0] = '\0';
-        }
+// The complete temporary file takes the target's name.
+Outcome Rename() {
+    if (OutWay == Way::Unnamed && !LinkUnnamed()) {
+        return Outcome::Untouched;
     }
+    CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
+    if (IOError()) {
+        return Outcome::Untouched;
+    }
+    if (::renameat(DirFd, TempBase.c_str(), DirFd, Base.c_str()) != 0) {
+        Fail(errno);
+        return Outcome::Untouched;
+    }
+    TempOnDisk = false;
+    TempForSignal[0] = '\0';
+    return Outcome::Replaced;
 }
 
-// From the link to the rename the file has a name; the cleanup signals wait
-// until it is either gone or the target's, so none can leave it behind.
-void CommitUnnamed() {
-    sigset_t Held;
-    sigset_t Before;
-    sigemptyset(&Held);
-    for (int Signal : kCleanupSignals) {
-        sigaddset(&Held, Signal);
+// A failure of the copy into the old file, which Changed says it reached.
+Outcome Broken(int Errno, bool Changed) {
+    Fail(Errno);
+    return Changed ? Outcome::PartlyWritten : Outcome::Untouched;
+}
+
+// The complete contents go into the old file itself. Its space is taken
+// first, where the file system can, so that a full disk stops the copy before
+// it starts; only a failing device can leave it partly written.
+Outcome Rewrite() {
+    struct stat St;
+    if (::fstat(OutFile, &St) != 0) {
+        return Broken(errno, false);
     }
-    ::sigprocmask(SIG_BLOCK, &Held, &Before);
-    if (!Failed) {
-        LinkUnnamed();
+    off_t Size = St.st_size;
+    if (Size > 0 && ::fallocate(OldFile, FALLOC_FL_KEEP_SIZE, 0, Size) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT)) {
+        return Broken(errno, false);
     }
-    int Fd = OutFile;
-    OutFile = -1;
-    CloseFile(Fd, OutName, Access::Write);
+    std::vector<char> Piece(kCopyPiece);
+    bool Changed = false;
+    for (off_t At = 0; At < Size;) {
+        auto Want = static_cast<std::size_t>(std::min<off_t>(Size - At, kCopyPiece));
+        ssize_t Got = ::pread(OutFile, Piece.data(), Want, At);
+        if (Got <= 0) {
+            if (Got < 0 && errno == EINTR) {
+                continue;
+            }
+            return Broken(Got < 0 ? errno : EIO, Changed);
+        }
+        for (ssize_t Done = 0; Done < Got;) {
+            ssize_t Put = ::pwrite(OldFile, Piece.data() + Done,
+                                   static_cast<std::size_t>(Got - Done), At + Done);
+            if (Put < 0 && errno == EINTR) {
+                continue;
+            }
+            if (Put < 0) {
+                return Broken(errno, Changed);
+            }
+            Changed = true;
+            Done += Put;
+        }
+        At += Got;
+    }
+    if (::ftruncate(OldFile, Size) != 0) {
+        return Broken(errno, true);
+    }
+    CloseFile(std::exchange(OldFile, -1), OutName, Access::Write);
+    return IOError() ? Outcome::PartlyWritten : Outcome::Rewritten;
+}
+
+// Setting the mode fails on file systems without Unix modes (FAT through
+// FUSE, some network shares), which have nothing to set.
+bool NoModesHere(int Errno) {
+    return Errno == ENOSYS || Errno == EOPNOTSUPP || Errno == EPERM;
+}
+
+Outcome PutInPlace() {
+    if (OldFile < 0) {
+        if (::fchmod(OutFile, NewMode) != 0 && !NoModesHere(errno)) {
+            return Broken(errno, false);
+        }
+        return Rename();
+    }
+    if (OutWay != Way::Memory && CopyIdentity(OldFile, OutFile)) {
+        return Rename();
+    }
+    return Rewrite();
+}
+
+// Closes what is open and removes the temporary file unless it was renamed.
+void Release() {
+    if (OutFile >= 0) {
+        ::close(std::exchange(OutFile, -1));
+    }
     if (TempOnDisk) {
-        if (IOError()) {
-            ::unlink(TempName.c_str());
-        } else if (::rename(TempName.c_str(), TargetName.c_str()) != 0) {
-            Fail(errno, OutName);
-            ::unlink(TempName.c_str());
-        }
+        ::unlinkat(DirFd, TempBase.c_str(), 0);
         TempOnDisk = false;
     }
-    ::sigprocmask(SIG_SETMASK, &Before, nullptr);
+    TempForSignal[0] = '\0';
+    DirForSignal = -1;
+    if (OldFile >= 0) {
+        ::close(std::exchange(OldFile, -1));
+    }
+    if (DirFd >= 0) {
+        ::close(std::exchange(DirFd, -1));
+    }
+    OutWay = Way::Direct;
 }
 
 }  // namespace
 
-void OpenReplacing(const std::string& Name, const std::string& Input) {
-    OutWay = Way::Direct;
+void OpenReplacing(const std::string& Name, const std::string& Input, const std::string& Config) {
+    Release();
     Failed = false;
-    if (SameFile(Input, Name)) {
-        SetIOResult(kSharingViolation);
+    OutName = Name;
+    // The kernel walks the links: its limit on their number and its rules for
+    // links in shared directories (fs.protected_symlinks) hold here too.
+    int Target = ::open(Name.c_str(), O_PATH | O_CLOEXEC);
+    if (Target < 0) {
+        if (errno == ENOENT) {
+            OpenNew();
+        } else {
+            Fail(errno);
+        }
         return;
     }
-    OutName = Name;
-    OpenTarget();
+    struct stat St;
+    if (::fstat(Target, &St) != 0) {
+        Fail(errno);
+    } else if (Names(Input, St) || Names(Config, St)) {
+        // Writing an input would destroy what is being read or was read.
+        SetIOResult(kSharingViolation);
+    } else if (!S_ISREG(St.st_mode) || ThroughDescriptorLink(Name)) {
+        OpenDirect();
+    } else {
+        OpenExisting(Target, St);
+    }
+    ::close(Target);
 }
 
 void WriteReplacing(const char* Bytes, std::size_t Size) {
@@ -286,39 +498,25 @@ void WriteReplacing(const char* Bytes, std::size_t Size) {
     }
 }
 
-void CommitReplacing() {
-    if (OutWay != Way::Direct && ::fchmod(OutFile, TargetMode) != 0) {
-        Fail(errno, OutName);
-        Failed = true;
+Outcome CommitReplacing() {
+    sigset_t Before;
+    HoldSignals(Before);
+    Outcome Result = Outcome::Untouched;
+    if (OutFile < 0) {
+        // Nothing was opened: the open's failure is already pending.
+    } else if (OutWay == Way::Direct) {
+        CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
+        Result = Failed || IOError() ? Outcome::PartlyWritten : Outcome::Written;
+    } else if (!Failed && !IOError()) {
+        Result = PutInPlace();
     }
-    switch (OutWay) {
-        case Way::Direct: {
-            int Fd = OutFile;
-            OutFile = -1;
-            CloseFile(Fd, OutName, Access::Write);
-            break;
-        }
-        case Way::Unnamed:
-            CommitUnnamed();
-            break;
-        case Way::Named:
-            CommitNamed();
-            break;
-    }
-    OutWay = Way::Direct;
+    Release();
+    ReleaseSignals(Before);
+    return Result;
 }
 
 void AbandonReplacing() {
-    if (OutFile >= 0) {
-        ::close(OutFile);
-        OutFile = -1;
-    }
-    if (TempOnDisk) {
-        ::unlink(TempName.c_str());
-        TempOnDisk = false;
-        TempForSignal[0] = '\0';
-    }
-    OutWay = Way::Direct;
+    Release();
 }
 
 }  // namespace FileIO

@@ -1,10 +1,11 @@
 // Runs a program as if its files were on a file system without unnamed
 // temporary files: a seccomp filter, inherited across exec, fails every open
-// with O_TMPFILE with EOPNOTSUPP, as such a file system does. With --probe it
-// tells instead whether DIR takes an unnamed file at all.
+// with O_TMPFILE with EOPNOTSUPP, as such a file system does. With
+// --no-modes, fchmod fails too, with ENOSYS, as on FAT through FUSE. With
+// --probe it tells instead whether DIR takes an unnamed file at all.
 //
-//   no_tmpfile PROGRAM [ARGUMENT...]   exit 125 when the filter cannot be set
-//   no_tmpfile --probe DIR             exit 0 when DIR takes one, 1 when not
+//   no_tmpfile [--no-modes] PROGRAM [ARGUMENT...]   exit 125 when the filter cannot be set
+//   no_tmpfile --probe DIR                          exit 0 when DIR takes one, 1 when not
 #include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -36,11 +37,15 @@ constexpr std::uint32_t kArch = 0;  // no filter for this machine: exit 125
 constexpr std::uint32_t kTmpfileBit = O_TMPFILE & ~O_DIRECTORY;
 constexpr std::uint32_t kFlagsAt = offsetof(seccomp_data, args) + 2 * sizeof(std::uint64_t);
 
+// fchmod is let through unless --no-modes sets its answer to ENOSYS.
+constexpr std::size_t kFchmodAnswer = 5;
 sock_filter Filter[] = {
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kArch, 1, 0),
     BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 0, 1),
+    BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
     BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, kFlagsAt),
     BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, kTmpfileBit, 0, 1),
@@ -59,9 +64,15 @@ int main(int argc, char** argv) {
         ::close(Fd);
         return 0;
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PROGRAM [ARGUMENT...] | --probe DIR\n", argv[0]);
+    bool NoModesToo = argc >= 2 && std::strcmp(argv[1], "--no-modes") == 0;
+    int First = NoModesToo ? 2 : 1;
+    if (argc <= First) {
+        std::fprintf(stderr, "usage: %s [--no-modes] PROGRAM [ARGUMENT...] | --probe DIR\n",
+                     argv[0]);
         return 2;
+    }
+    if (NoModesToo) {
+        Filter[kFchmodAnswer].k = SECCOMP_RET_ERRNO | (ENOSYS & SECCOMP_RET_DATA);
     }
     sock_fprog Program{static_cast<unsigned short>(std::size(Filter)), Filter};
     if (kArch == 0 || ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
@@ -69,7 +80,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: no seccomp filter here\n", argv[0]);
         return 125;
     }
-    ::execv(argv[1], argv + 1);
-    std::perror(argv[1]);
+    ::execv(argv[First], argv + First);
+    std::perror(argv[First]);
     return 126;
 }

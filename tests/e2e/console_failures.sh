@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The console cannot be written: standard output closed, /dev/full, or a pipe
-# whose reader has gone midway through the run. Exit code 1, nothing written
-# anywhere else, and no PCB file left: neither the final one nor a temporary.
+# whose reader has gone midway through the run or before its end. Exit code 1,
+# nothing written anywhere else, and no PCB file left: neither the final one
+# nor a temporary; an existing one stays as it was.
 . "$(dirname "$0")/common.bash"
 
 write_board() {
@@ -87,5 +88,70 @@ expect_status "non-blocking console" $? 0
 [ "$(grep -c '^    (' board.PCB)" = 5000 ] || fail "non-blocking console: not 5000 records"
 unchanged "non-blocking console"
 only_files "non-blocking console" . board.gbr board.PCB
+
+# The reader goes after the console's last line before the end: the run ends
+# quietly (exit code 1) before the new PCB file is put in place, so the old
+# one stays, in both ways of writing it; with the reader kept it completes.
+# The Gerber file and the console are named pipes: once the run has opened
+# the Gerber file, everything up to "Reading Gerber file" is in the console
+# pipe; then the reader goes, then the Gerber input comes.
+trap '' PIPE  # a run that ended early must not end the script with it
+for way in "${ways[@]}"; do
+    via_way "$way"
+    for reader in gone kept; do
+        what="$way way, console reader $reader before the end"
+        new_case "reader-$reader-$way"
+        mkfifo board.gbr console
+        crlf "an older board, to be kept" > board.PCB
+        snapshot board.PCB
+        "${via[@]}" "$bin" board.gbr > console &
+        pid=$!
+        exec 4< console
+        exec 3> board.gbr
+        [ $reader = gone ] && exec 4<&-
+        crlf "G54D10*" "X0Y0D02*" "X10000Y0D01*" "M02*" >&3 2>/dev/null
+        exec 3>&-
+        if [ $reader = kept ]; then
+            cat <&4 > "$meta/got"
+            exec 4<&-
+        fi
+        wait $pid
+        got=$?
+        if [ $reader = gone ]; then
+            expect_status "$what" $got 1
+            unchanged "$what"
+        else
+            expect_status "$what" $got 0
+            crlf "Completed successfully." | expect_file "$what: last line" <(tail -n 1 "$meta/got")
+            { crlf "{ Converted from a Gerber file by Lumarind ver. 4.0 }" "" "Layout (" \
+                "  Lines (" "    (-394 -394 0 -394 0 10)" "  )" ")"; } |
+                expect_file "$what: PCB file" board.PCB
+        fi
+        only_files "$what" . board.gbr console board.PCB
+    done
+done
+
+# As people meet it: a conversion piped into head, which leaves after ten
+# bytes. The Gerber input comes only once head and its shell have gone, so
+# however fast the run, its console has no reader before the end. Exit code
+# 1, and the old PCB file stays.
+new_case head
+crlf "an older board, to be kept" > big.PCB
+snapshot big.PCB
+{
+    "$bin" /dev/stdin big.PCB < <(
+        while [ ! -e "$meta/head-gone" ]; do sleep 0.05; done
+        crlf "G54D10*"
+        seq 1 100000 | awk '{ printf "X%dY0D01*\r\n", $1 }'
+        crlf "M02*"
+    ) 2> /dev/null
+} | {
+    head -c 10 > /dev/null
+    exec 0<&-
+    touch "$meta/head-gone"
+}
+expect_status "piped into head -c 10" "${PIPESTATUS[0]}" 1
+unchanged "piped into head -c 10"
+only_files "piped into head -c 10" . big.PCB
 
 finish

@@ -3,7 +3,7 @@
 # behind, and an existing PCB file as it was: the unnamed file has no name to
 # leave, even after SIGKILL; the named one is removed by the handlers of the
 # four signals that can be caught (after SIGKILL it would stay, so that is not
-# asked of it). The Gerber input is a named pipe held open, so the run waits,
+# asked of it), also when its directory was renamed meanwhile. The Gerber input is a named pipe held open, so the run waits,
 # deterministically, mid-conversion.
 . "$(dirname "$0")/common.bash"
 ulimit -c 0  # SIGQUIT would leave a core file among the files checked
@@ -77,6 +77,42 @@ for way in "${ways[@]}"; do
             only_files "$what" . "${files[@]}"
             [ $existing = yes ] && unchanged "$what"
         done
+    done
+done
+
+# The directory of the PCB file is renamed while the run writes (the PCB
+# name leads through it): a run then stopped by SIGTERM leaves nothing in the
+# renamed directory; one that goes on puts the PCB file there.
+for way in "${ways[@]}"; do
+    via_way "$way"
+    for end in TERM completed; do
+        what="$way way, directory renamed during the run, then $end"
+        new_case "renamed-$way-$end"
+        mkfifo board.gbr
+        mkdir out
+        env --default-signal "${via[@]}" "$bin" board.gbr out/board.PCB > "$meta/out" &
+        pid=$!
+        exec 3> board.gbr
+        records >&3
+        await_output $pid || fail "$what: no output file open while the run waits"
+        mv out moved
+        if [ $end = TERM ]; then
+            kill -s TERM $pid
+        else
+            crlf "M02*" >&3
+        fi
+        exec 3>&-
+        { wait $pid; } 2>/dev/null
+        got=$?
+        if [ $end = TERM ]; then
+            expect_status "$what" $got 143
+            only_files "$what" moved
+        else
+            expect_status "$what" $got 0
+            [ "$(grep -c '^    (' moved/board.PCB 2>/dev/null)" = 2000 ] || fail "$what: not 2000 records"
+            only_files "$what" moved board.PCB
+        fi
+        only_files "$what" . board.gbr moved
     done
 done
 

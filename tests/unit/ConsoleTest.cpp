@@ -1,4 +1,9 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "Dize274/Console.h"
@@ -81,6 +86,45 @@ TEST_F(Console, CheckIOReportsTheLatchedErrorWithoutLineNumber) {
     FileIO::SetIOResult(65535);
     EXPECT_FATAL(Dize274::CheckIO("board.PCB"),
                  "I/O error (Error code 65535)\r\nFatal error - program halted.\r\n");
+}
+
+// Before the PCB file is put in place, a console that will take no more ends
+// the run (exit code 1); one that can go on does not, however it is made.
+TEST(CheckConsole, EndsTheRunOnlyForAConsoleThatTakesNoMore) {
+    struct Row {
+        const char* What;
+        void (*MakeConsole)();
+        int Code;
+    };
+    static int Pipe[2];
+    for (const Row& r : {
+             Row{"a pipe with its reader",
+                 [] {
+                     ASSERT_EQ(::pipe(Pipe), 0);
+                     ::dup2(Pipe[1], 1);
+                 },
+                 0},
+             Row{"a pipe whose reader has gone",
+                 [] {
+                     ASSERT_EQ(::pipe(Pipe), 0);
+                     ::dup2(Pipe[1], 1);
+                     ::close(Pipe[0]);
+                 },
+                 1},
+             Row{"a closed descriptor", [] { ::close(1); }, 1},
+             Row{"/dev/null", [] { ::dup2(::open("/dev/null", O_WRONLY), 1); }, 0},
+             Row{"a file", [] { ::dup2(::open("/tmp", O_TMPFILE | O_WRONLY, 0600), 1); }, 0},
+         }) {
+        std::fflush(stdout);
+        EXPECT_EXIT(
+            {
+                r.MakeConsole();
+                Dize274::CheckConsole();
+                std::_Exit(0);
+            },
+            ::testing::ExitedWithCode(r.Code), "")
+            << r.What;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FileIO/FileIO.h"
+#include "FileIO/FileIOInternal.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -70,6 +71,103 @@ TEST(RestoreTrailingZeros, ScalesShortNumbersUpToTheWidth) {
         for (unsigned Width : {10U, 12U, 99U, 4000000000U}) {
             std::int64_t Got = Dize274::RestoreTrailingZeros(Value, Digits, Width);
             EXPECT_GT(Value > 0 ? Got : -Got, 2147483647) << Value << " " << Width;
+        }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+using Dize274::Unit;
+
+// The pair that gives thousandths of an inch, for each unit and count of
+// decimals, and a neighbour that must not agree.
+TEST(Units, AdviceNamesThePairThatAgrees) {
+    struct Row {
+        Unit Of;
+        unsigned Decimals;
+        std::int32_t Mult;
+        std::int32_t Div;
+        const char* Advice;
+    };
+    for (const Row& r : {
+             Row{Unit::Inch, 0, 1000, 1, "units of 1 in: use multiplier 1000 and divisor 1 "},
+             Row{Unit::Inch, 3, 1, 1, "units of 0.001 in: use multiplier 1 and divisor 1 "},
+             Row{Unit::Inch, 4, 1, 10, "units of 0.0001 in: use multiplier 1 and divisor 10 "},
+             Row{Unit::Inch, 6, 1, 1000,
+                 "units of 0.000001 in: use multiplier 1 and divisor 1000 "},
+             Row{Unit::Millimetre, 3, 1000, 25400,
+                 "units of 0.001 mm: use multiplier 1000 and divisor 25400 "},
+             Row{Unit::Millimetre, 4, 100, 25400,
+                 "units of 0.0001 mm: use multiplier 100 and divisor 25400 "},
+             Row{Unit::Millimetre, 6, 1, 25400,
+                 "units of 0.000001 mm: use multiplier 1 and divisor 25400 "},
+             Row{Unit::Millimetre, 8, 1, 2540000,
+                 "units of 0.00000001 mm: use multiplier 1 and divisor 2540000 "},
+         }) {
+        EXPECT_EQ(Dize274::UnitsAdvice(r.Of, r.Decimals),
+                  "Coordinates are in " + std::string(r.Advice) + "for thousandths of an inch.");
+        EXPECT_TRUE(Dize274::UnitsAgree(r.Mult, r.Div, r.Of, r.Decimals)) << r.Advice;
+        EXPECT_TRUE(Dize274::UnitsAgree(-r.Mult, r.Div, r.Of, r.Decimals)) << "mirrored";
+        EXPECT_TRUE(Dize274::UnitsAgree(r.Mult * 2, r.Div * 2, r.Of, r.Decimals)) << "scaled";
+        EXPECT_FALSE(Dize274::UnitsAgree(r.Mult, r.Div + 1, r.Of, r.Decimals)) << r.Advice;
+        EXPECT_FALSE(Dize274::UnitsAgree(r.Mult, r.Div, Unit::Unknown, r.Decimals));
+    }
+    EXPECT_FALSE(Dize274::UnitsAgree(2147483647, 1, Unit::Millimetre, 9));  // no overflow
+    EXPECT_EQ(Dize274::ReadUnit("MOIN"), Unit::Inch);
+    EXPECT_EQ(Dize274::ReadUnit("MOMM"), Unit::Millimetre);
+    EXPECT_EQ(Dize274::ReadUnit("MOCM"), Unit::Unknown);
+}
+
+TEST(ImageParameters, IdentityChangeOrNotInForm) {
+    using Dize274::ImageRequest;
+    struct Row {
+        std::string_view Text;
+        ImageRequest Request;
+    };
+    for (const Row& r : {
+             Row{"OFA0B0", ImageRequest::Identity},
+             Row{"OFA-0.000B+.0", ImageRequest::Identity},
+             Row{"OF", ImageRequest::Identity},
+             Row{"OFB0.001", ImageRequest::Change},
+             Row{"SFA1.000B01", ImageRequest::Identity},
+             Row{"SFA-1", ImageRequest::Change},
+             Row{"MIA0B0", ImageRequest::Identity},
+             Row{"MIB1", ImageRequest::Change},
+             Row{"IR0", ImageRequest::Identity},
+             Row{"IR270", ImageRequest::Change},
+             Row{"ASAXBY", ImageRequest::Identity},
+             Row{"ASAYBX", ImageRequest::Change},
+             Row{"OFA1.5B", ImageRequest::Malformed},
+             Row{"OFB0A0", ImageRequest::Malformed},
+             Row{"IR", ImageRequest::Malformed},
+             Row{"ASAXBX", ImageRequest::Malformed},
+             Row{"LPC", ImageRequest::Malformed},
+             Row{"O", ImageRequest::Malformed},
+         }) {
+        EXPECT_EQ(Dize274::ReadImageParameter(r.Text), r.Request) << r.Text;
+    }
+}
+
+TEST(StepRepeat, CountsAreOneWhereAbsent) {
+    struct Row {
+        std::string_view Text;
+        bool InForm;
+        std::int64_t X;
+        std::int64_t Y;
+    };
+    for (const Row& r :
+         {Row{"SR", true, 1, 1}, Row{"SRX4Y4I11.3J15.3", true, 4, 4}, Row{"SRY2I0J1.5", true, 1, 2},
+          Row{"SRX3", true, 3, 1}, Row{"SRX999999999Y1", true, 999999999, 1},
+          Row{"SRX1234567890", false, 0, 0}, Row{"SRXY2", false, 0, 0}, Row{"SRY2X3", false, 0, 0},
+          Row{"SRX2I", false, 0, 0}}) {
+        std::int64_t X = 0;
+        std::int64_t Y = 0;
+        EXPECT_EQ(Dize274::ReadStepRepeat(r.Text, X, Y), r.InForm) << r.Text;
+        if (r.InForm) {
+            EXPECT_EQ(X, r.X) << r.Text;
+            EXPECT_EQ(Y, r.Y) << r.Text;
         }
     }
 }

@@ -1,0 +1,1 @@
+ln -s setup.Cfg link.Cfg
