@@ -1,3 +1,6 @@
+#include <poll.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,6 +16,17 @@ void WriteOut(std::string_view Text) {
     if (std::fwrite(Text.data(), 1, Text.size(), stdout) != Text.size() ||
         std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0) {
         EndRun(1);  // nowhere left to say why
+    }
+}
+
+void CheckConsole() {
+    // What a poll shows without writing; a file or a working terminal shows
+    // nothing of the kind.
+    pollfd Out{};
+    Out.fd = STDOUT_FILENO;
+    Out.events = POLLOUT;
+    if (::poll(&Out, 1, 0) > 0 && (Out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        EndRun(1);
     }
 }
 

@@ -89,6 +89,7 @@ void Draw(const Summary& First) {
         Fail(PcbName + ": changed while it was being read");
     }
     Check(ClosePcb());
+    CheckConsole();  // a run that cannot report its end leaves the old picture
     if (!CloseSvg()) {
         FailIO(SvgName);
     }
@@ -101,6 +102,9 @@ int RunSvg(const std::vector<std::string>& Args) {
     // kill the process halfway.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
+    // Before any file is opened: a closed standard output's descriptor would
+    // go to the first file.
+    CheckConsole();
 
     if (Args.size() == 1 && Args[0] == "--help") {
         ShowHelp();

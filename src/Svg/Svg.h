@@ -26,6 +26,9 @@ int RunSvg(const std::vector<std::string>& Args);
 void WriteOut(std::string_view Text);
 /// Text as a line on standard error.
 void WriteErr(std::string_view Text);
+/// Ends the run (exit code 1) when standard output is known to take no
+/// more: closed, a pipe without a reader, a hung-up terminal.
+void CheckConsole();
 /// "lumarind-svg: " and Text on standard error, then the end of the run with
 /// exit code 1.
 [[noreturn]] void Fail(std::string_view Text);

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # lumarind-svg ($1) where a golden folder cannot reach: --version and the
 # command line's edges, SVG names that name the PCB file, targets that cannot
-# be written (in both ways of writing a regular file), consoles that cannot be
-# written to, and sizes: a 32 MiB PCB file drawn in the memory of the example,
+# be written (in both ways of writing a regular file), consoles that take no
+# more, and sizes: a 32 MiB PCB file drawn in the memory of the example,
 # and tokens and comments as large as the file.
 #
 #   LUMARIND_SVG_MB  size of the large inputs in MiB (default 32)
 example="$(cd "$(dirname "$0")/../golden/000-example/expected/files" && pwd)/board.PCB"
+golden_svg="$(cd "$(dirname "$0")/../golden/280-svg-example/expected/files" && pwd)/board.svg"
 . "$(dirname "$0")/common.bash"
 
 mib=${LUMARIND_SVG_MB:-32}
@@ -110,18 +111,31 @@ expect_failure "a directory as the PCB file" 1 \
     "lumarind-svg: dir.PCB: File access denied (Read-only, directory full ?)"
 only_files "PCB files that are no regular files" . dir.PCB
 
-# The picture is in place before the last line is printed: a console that
-# cannot take it ends the run with 1 all the same.
+# A console known to take no more (closed, a pipe without a reader) ends the
+# run with 1 before anything is written, and an older picture stays; one that
+# fails the last line itself (full) ends it with 1 after the picture is in
+# place.
 new_case console
 cp "$example" board.PCB
+printf '<svg>an older picture</svg>\n' > board.svg
+snapshot board.PCB board.svg
 "$bin" board.PCB >&- 2> "$meta/err"
 expect_status "stdout closed" $? 1
-only_files "stdout closed" . board.PCB board.svg
-rm board.svg
+unchanged "stdout closed"
+mkfifo console
+exec 4<> console 3> console
+exec 4<&-  # no reader left
+"$bin" board.PCB >&3 2> "$meta/err"
+expect_status "stdout a pipe without a reader" $? 1
+exec 3>&-
+rm console
+unchanged "stdout a pipe without a reader"
+expect_file "stdout a pipe without a reader: stderr" "$meta/err" < /dev/null
 "$bin" board.PCB > /dev/full 2> "$meta/err"
 expect_status "stdout full" $? 1
-only_files "stdout full" . board.PCB board.svg
 expect_file "stdout full: stderr" "$meta/err" < /dev/null
+cmp -s board.svg "$golden_svg" || fail "stdout full: the picture is not in place"
+only_files "console" . board.PCB board.svg
 
 # A file-size limit of 1 MiB deep in a picture of about 2 MiB: the write
 # that meets it ends the run, in both ways of writing a regular file; an
@@ -182,6 +196,32 @@ printf 'example: %s KiB peak RSS; %s MiB: %s KiB peak RSS, %s s, picture %s byte
 flat "$mib MiB PCB file"
 tail -c 7 big.svg | cmp -s - <(printf '</svg>\n') || fail "$mib MiB PCB file: picture not ended"
 rm big.PCB big.svg
+
+# The reader goes while the picture is drawn: the run ends with 1 before the
+# picture takes its place, and the older one stays. The named way shows when
+# the first pass is done: its temporary file appears.
+if [[ " ${ways[*]} " == *" named "* ]]; then
+    new_case console-reader-goes
+    big_pcb $((size / 31)) > big.PCB
+    printf '<svg>an older picture</svg>\n' > big.svg
+    snapshot big.svg
+    mkfifo console
+    exec 4<> console 3> console  # 4 the reader, 3 the program's standard output
+    "$no_tmpfile" "$bin" big.PCB >&3 4<&- 2> "$meta/err" &
+    pid=$!
+    exec 3>&-
+    for _ in $(seq 3000); do
+        compgen -G '.big.svg.*' > /dev/null && break
+        sleep 0.01
+    done
+    exec 4<&-
+    wait $pid
+    expect_status "console reader gone while drawing" $? 1
+    expect_file "console reader gone while drawing: stderr" "$meta/err" < /dev/null
+    unchanged "console reader gone while drawing"
+    rm console
+    only_files "console reader gone while drawing" . big.PCB big.svg
+fi
 
 # One token or one comment as large as the file: the message shows the
 # token's start, and memory stays flat.
