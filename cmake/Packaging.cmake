@@ -5,7 +5,14 @@ include(GNUInstallDirs)
 # keeps its name.
 set(lumarind_docdir "${CMAKE_INSTALL_DATAROOTDIR}/doc/lumarind")
 
-install(TARGETS Lumarind RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+# `cmake --install` strips a Release build's programs as the package does, as
+# if --strip were given; a Debug build's keep their symbols.
+install(CODE [[
+if(NOT DEFINED CMAKE_INSTALL_DO_STRIP AND CMAKE_INSTALL_CONFIG_NAME STREQUAL "Release")
+    set(CMAKE_INSTALL_DO_STRIP ON)
+endif()
+]])
+install(TARGETS Lumarind lumarind-svg RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 # Manual pages and a native package's changelog ship compressed. -n keeps the
 # name and time stamp out of the gzip header, so the same text always gives
@@ -31,6 +38,7 @@ function(lumarind_install_gzipped source destination)
 endfunction()
 
 lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/Lumarind.1" "${CMAKE_INSTALL_MANDIR}/man1")
+lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/lumarind-svg.1" "${CMAKE_INSTALL_MANDIR}/man1")
 
 # The copyright file in Debian's machine-readable form: the frame from packaging/,
 # the licence's wording from LICENSE (from its first "Permission"), so that the
@@ -69,7 +77,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Lumarind converts a Gerber photoplotter file (RS-274-D) into the plain-text\n"
     "PCB layout file of the VELMORA 4.0 design system: draws become line\n"
     "segments and flashes become pads, through a coordinate transformation and\n"
-    "an aperture pattern table that an optional configuration file sets.")
+    "an aperture pattern table that an optional configuration file sets.\n"
+    "lumarind-svg draws a PCB layout file as an SVG picture.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Release check: the manual page lints clean, the Debian package builds from a
-# Release build tree, carries the right metadata and files, lintian finds no
-# fault in it, its program is hardened, and that program converts the shipped
-# example to the expected bytes.
+# Release check: the manual pages lint clean, `cmake --install` strips the
+# programs, the Debian package builds from a Release build tree, carries the
+# right metadata and files, lintian finds no fault in it, its programs are
+# hardened, and they convert the shipped example and draw it to the expected
+# bytes.
 #
 #   packaging/check.sh <Release build directory>
 #
-# Needs mandoc, cmake (cpack), dpkg-dev (dpkg-deb, dpkg-shlibdeps,
-# dpkg-parsechangelog), lintian and devscripts (hardening-check).
+# Needs mandoc, cmake (cpack), binutils (readelf), dpkg-dev (dpkg-deb,
+# dpkg-shlibdeps, dpkg-parsechangelog), lintian and devscripts (hardening-check).
 # Leaves the package in the build directory.
 set -euo pipefail
 
@@ -22,9 +23,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 [ -d "$1" ] || fail "no build directory $1"
 build=$(cd "$1" && pwd)
 golden="$root/tests/golden/000-example/expected/files/board.PCB"
+golden_svg="$root/tests/golden/280-svg-example/expected/files/board.svg"
 
 for tool in mandoc cmake cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog gzip \
-    lintian hardening-check; do
+    lintian hardening-check readelf; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
@@ -43,12 +45,16 @@ version=$(sed -n 's/^project(Lumarind VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLi
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 arch=$(dpkg --print-architecture)
 
+programs=(Lumarind lumarind-svg)
+
 step "manual page lint"
 # mandoc exits non-zero on a warning, and prints it; both must stay silent.
-if ! lint=$(mandoc -Tlint -W warning "$root/doc/Lumarind.1" 2>&1) || [ -n "$lint" ]; then
-    printf '%s\n' "$lint"
-    fail "mandoc warns about doc/Lumarind.1"
-fi
+for program in "${programs[@]}"; do
+    if ! lint=$(mandoc -Tlint -W warning "$root/doc/$program.1" 2>&1) || [ -n "$lint" ]; then
+        printf '%s\n' "$lint"
+        fail "mandoc warns about doc/$program.1"
+    fi
+done
 
 step "package build"
 cmake --build "$build"
@@ -59,6 +65,15 @@ rm -f "$build"/lumarind_*.deb
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+
+step "cmake --install strips the programs"
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+for program in "${programs[@]}"; do
+    installed="$scratch/prefix/bin/$program"
+    [ -x "$installed" ] || fail "cmake --install put no $program into bin/"
+    sections=$(readelf -S "$installed")
+    ! grep -q '\.symtab' <<<"$sections" || fail "cmake --install left $program unstripped"
+done
 
 step "package metadata"
 dpkg-deb -I "$deb"
@@ -86,10 +101,14 @@ dpkg-deb -c "$deb" | tee "$scratch/contents"
 # Mode and path of each regular file: "-rwxr-xr-x ./usr/bin/Lumarind".
 awk '$1 ~ /^-/ { print $1, $6 }' "$scratch/contents" | sort >"$scratch/files"
 has() { grep -qxF -- "$1" "$scratch/files" || fail "the package lacks $1"; }
-has "-rwxr-xr-x ./usr/bin/Lumarind"
-man=./usr/share/man/man1/Lumarind.1.gz
-grep -qxF -- "-rw-r--r-- $man" "$scratch/files" || man=./usr/share/man/man1/Lumarind.1
-has "-rw-r--r-- $man"
+mans=()
+for program in "${programs[@]}"; do
+    has "-rwxr-xr-x ./usr/bin/$program"
+    man=./usr/share/man/man1/$program.1.gz
+    grep -qxF -- "-rw-r--r-- $man" "$scratch/files" || man=./usr/share/man/man1/$program.1
+    has "-rw-r--r-- $man"
+    mans+=("$man")
+done
 doc=./usr/share/doc/lumarind
 has "-rw-r--r-- $doc/copyright"
 has "-rw-r--r-- $doc/changelog.gz"
@@ -100,7 +119,8 @@ while read -r f; do
 done <<<"$examples"
 # Nothing else: no test programs, no stray build files.
 extra=$(awk '{ print $2 }' "$scratch/files" |
-    grep -vxF -e ./usr/bin/Lumarind -e "$man" -e "$doc/copyright" -e "$doc/changelog.gz" |
+    grep -vxF -e ./usr/bin/Lumarind -e ./usr/bin/lumarind-svg -e "${mans[0]}" -e "${mans[1]}" \
+        -e "$doc/copyright" -e "$doc/changelog.gz" |
     grep -v '^\./usr/share/doc/lumarind/examples/' || true)
 [ -z "$extra" ] || fail "unexpected files in the package: $extra"
 
@@ -131,23 +151,30 @@ step "hardening of the packaged program"
 # protection (/usr/bin/ls neither), whatever -fcf-protection put in the code:
 # that line is not judged. Stack clash shows "unknown" when, as here, no stack
 # frame is large enough to need probing.
-hardening=$(hardening-check --nocfprotection "$scratch/root/usr/bin/Lumarind") || {
+for program in "${programs[@]}"; do
+    hardening=$(hardening-check --nocfprotection "$scratch/root/usr/bin/$program") || {
+        printf '%s\n' "$hardening"
+        fail "hardening-check fails the packaged $program"
+    }
     printf '%s\n' "$hardening"
-    fail "hardening-check fails the packaged program"
-}
-printf '%s\n' "$hardening"
-for feature in "Position Independent Executable" "Stack protected" \
-    "Fortify Source functions" "Read-only relocations" "Immediate binding"; do
-    grep -q "^ $feature: yes" <<<"$hardening" || fail "hardening-check: $feature is not yes"
+    for feature in "Position Independent Executable" "Stack protected" \
+        "Fortify Source functions" "Read-only relocations" "Immediate binding"; do
+        grep -q "^ $feature: yes" <<<"$hardening" ||
+            fail "hardening-check: $feature is not yes for $program"
+    done
 done
 
-step "unpacked program converts the example"
-if [[ "$man" == *.gz ]]; then
-    gzip -dc "$scratch/root/$man" >"$scratch/Lumarind.1"
-else
-    cp "$scratch/root/$man" "$scratch/Lumarind.1"
-fi
-cmp "$scratch/Lumarind.1" "$root/doc/Lumarind.1" || fail "the packaged manual page differs"
+step "unpacked programs convert the example and draw it"
+for i in "${!programs[@]}"; do
+    man=${mans[$i]}
+    page="$scratch/${programs[$i]}.1"
+    if [[ "$man" == *.gz ]]; then
+        gzip -dc "$scratch/root/$man" >"$page"
+    else
+        cp "$scratch/root/$man" "$page"
+    fi
+    cmp "$page" "$root/doc/${programs[$i]}.1" || fail "the packaged manual page $man differs"
+done
 while read -r f; do
     cmp "$scratch/root/usr/share/doc/lumarind/examples/$f" "$root/examples/$f" ||
         fail "the packaged example $f differs"
@@ -165,5 +192,10 @@ grep -qxF "VM xx400 ......... Program Lumarind, Version $version"$'\r' "$scratch
 [ "$(tail -n 1 "$scratch/stdout")" = "Completed successfully."$'\r' ] ||
     fail "the run did not end with Completed successfully."
 cmp "$scratch/run/board.PCB" "$golden" || fail "board.PCB differs from $golden"
+[ "$("$scratch/root/usr/bin/lumarind-svg" --version)" = "lumarind-svg $version" ] ||
+    fail "lumarind-svg --version does not show version $version"
+(cd "$scratch/run" && "$scratch/root/usr/bin/lumarind-svg" board.PCB) ||
+    fail "the unpacked lumarind-svg failed on board.PCB"
+cmp "$scratch/run/board.svg" "$golden_svg" || fail "board.svg differs from $golden_svg"
 
 echo "packaging check passed: $(basename "$deb")"

@@ -1,0 +1,49 @@
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "Svg/Svg.h"
+
+namespace Svg {
+
+// This program's console lines end in LF alone: it writes for a Linux terminal
+// and for scripts, not for the design system.
+
+void WriteOut(std::string_view Text) {
+    if (std::fwrite(Text.data(), 1, Text.size(), stdout) != Text.size() ||
+        std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0) {
+        EndRun(1);  // nowhere left to say why
+    }
+}
+
+void CheckConsole() {
+    // What a poll shows without writing; a file or a working terminal shows
+    // nothing of the kind.
+    pollfd Out{};
+    Out.fd = STDOUT_FILENO;
+    Out.events = POLLOUT;
+    if (::poll(&Out, 1, 0) > 0 && (Out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        EndRun(1);
+    }
+}
+
+void WriteErr(std::string_view Text) {
+    std::string Line(Text);
+    Line += '\n';
+    (void)std::fwrite(Line.data(), 1, Line.size(), stderr);
+}
+
+void Fail(std::string_view Text) {
+    WriteErr("lumarind-svg: " + std::string(Text));
+    EndRun(1);
+}
+
+void EndRun(int Code) {
+    AbandonSvg();
+    std::exit(Code);
+}
+
+}  // namespace Svg
