@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 
 #include "Dize274/ArcGeometry.h"
@@ -71,6 +72,25 @@ bool UnitsWarned = false;  // once a run is enough
 // 64 bits: a count must never wrap to nothing in the report.
 std::uint64_t RejectedLines[kLastAperture + 1];
 std::uint64_t RejectedPads[kLastAperture + 1];
+// Which apertures have a count. Few of the counters are ever used: the report
+// and the next pass's reset go by these marks, so that the pages of the
+// others are never touched (a page's first touch costs more than a report).
+std::uint64_t Counted[kLastAperture / 64 + 1];
+
+void CountRejection(std::uint64_t (&Counts)[kLastAperture + 1]) {
+    ++Counts[Aperture];
+    Counted[Aperture / 64] |= std::uint64_t{1} << (Aperture % 64);
+}
+
+// Calls Visit with each aperture that has a count, in order of D code.
+template <typename Visitor>
+void ForEachCounted(Visitor Visit) {
+    for (std::size_t w = 0; w < std::size(Counted); ++w) {
+        for (std::uint64_t Bits = Counted[w]; Bits != 0; Bits &= Bits - 1) {
+            Visit(static_cast<int>(w * 64) + std::countr_zero(Bits));
+        }
+    }
+}
 
 // What the number after a code letter may be, and what it means when the file
 // ends before it. No message: not a code letter.
@@ -208,7 +228,7 @@ void RejectDraw() {
     } else if (Aperture == 0) {
         WarnNoAperture();
     } else {
-        ++RejectedLines[Aperture];
+        CountRejection(RejectedLines);
     }
 }
 
@@ -228,7 +248,7 @@ void Flash(std::int32_t x, std::int32_t y) {
     } else if (Aperture == 0) {
         WarnNoAperture();
     } else {
-        ++RejectedPads[Aperture];
+        CountRejection(RejectedPads);
     }
 }
 
@@ -304,7 +324,7 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 
 // What the layout could not hold, after the rejections.
 void ReportPass() {
-    for (int d = kFirstAperture; d <= kLastAperture; ++d) {
+    ForEachCounted([](int d) {
         if (RejectedLines[d] > 0) {
             WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
                       IntToText(static_cast<std::int64_t>(RejectedLines[d])) +
@@ -315,7 +335,7 @@ void ReportPass() {
                       IntToText(static_cast<std::int64_t>(RejectedPads[d])) +
                       " times) to draw pads.");
         }
-    }
+    });
     if (ClearObjects > 0) {
         WriteLine("WARNING: Clear polarity was used (" +
                   IntToText(static_cast<std::int64_t>(ClearObjects)) +
@@ -448,8 +468,8 @@ void SkipComment() {
 }
 
 void StartPass() {
-    std::fill(std::begin(RejectedLines), std::end(RejectedLines), 0);
-    std::fill(std::begin(RejectedPads), std::end(RejectedPads), 0);
+    ForEachCounted([](int d) { RejectedLines[d] = RejectedPads[d] = 0; });
+    std::fill(std::begin(Counted), std::end(Counted), 0);
     GX = GY = Operation = Aperture = BlockI = BlockJ = 0;
     BlockHasData = false;
     Mode = Interpolation::Linear;
