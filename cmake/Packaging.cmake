@@ -72,12 +72,14 @@ set(CPACK_PACKAGE_NAME "lumarind")
 set(CPACK_PACKAGE_VENDOR "Lumarind developers")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "Lumarind developers <dev@lumarind.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Gerber RS-274-D to PCB layout file converter")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Gerber RS-274-D and RS-274X to PCB layout file converter")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "Lumarind converts a Gerber photoplotter file (RS-274-D) into the plain-text\n"
-    "PCB layout file of the VELMORA 4.0 design system: draws become line\n"
-    "segments and flashes become pads, through a coordinate transformation and\n"
-    "an aperture pattern table that an optional configuration file sets.\n"
+    "Lumarind converts a Gerber photoplotter file (RS-274-D, or RS-274X as\n"
+    "today's CAD programs write it) into the plain-text PCB layout file of the\n"
+    "VELMORA 4.0 design system: draws become line segments, arcs chains of\n"
+    "chords and flashes pads, through a coordinate transformation and an\n"
+    "aperture pattern table that an optional configuration file sets; what the\n"
+    "layout file cannot hold is reported.\n"
     "lumarind-svg draws a PCB layout file as an SVG picture.")
 set(CPACK_STRIP_FILES ON)
 
