@@ -58,13 +58,8 @@ void WriteLine(std::string_view Text) {
 }
 
 void CheckConsole() {
-    // Lines are written as they come, so nothing waits for a flush; what a
-    // poll shows without writing is a console that will take no more. A file
-    // or a working terminal shows nothing of the kind.
-    pollfd Out{};
-    Out.fd = STDOUT_FILENO;
-    Out.events = POLLOUT;
-    if (::poll(&Out, 1, 0) > 0 && (Out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+    // Lines are written as they come, so nothing waits for a flush.
+    if (FileIO::ConsoleGone()) {
         EndRun(1);
     }
 }

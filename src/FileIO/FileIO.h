@@ -43,6 +43,10 @@ int OpenRead(const std::string& Name);
 std::size_t ReadSome(int Fd, const std::string& Name, char* Buf, std::size_t Size);
 /// Closes Fd (ignores -1).
 void CloseFile(int Fd, const std::string& Name, Access How);
+/// Whether standard output is known to take no more (closed, a pipe without a
+/// reader, a hung-up terminal), seen without writing to it. Sets nothing
+/// pending.
+[[nodiscard]] bool ConsoleGone();
 
 // ---- The output file, replaced whole (each call sets the pending result on failure) ----
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -111,6 +112,14 @@ void CloseFile(int Fd, const std::string& Name, Access How) {
     if (Fd >= 0 && ::close(Fd) != 0 && errno != EINTR) {
         SetIOResult(CodeForErrno(errno, How, Name));
     }
+}
+
+bool ConsoleGone() {
+    // A file or a working terminal shows none of these.
+    pollfd Out{};
+    Out.fd = STDOUT_FILENO;
+    Out.events = POLLOUT;
+    return ::poll(&Out, 1, 0) > 0 && (Out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
 }  // namespace FileIO

@@ -1,10 +1,8 @@
-#include <poll.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "FileIO/FileIO.h"
 #include "Svg/Svg.h"
 
 namespace Svg {
@@ -20,12 +18,7 @@ void WriteOut(std::string_view Text) {
 }
 
 void CheckConsole() {
-    // What a poll shows without writing; a file or a working terminal shows
-    // nothing of the kind.
-    pollfd Out{};
-    Out.fd = STDOUT_FILENO;
-    Out.events = POLLOUT;
-    if (::poll(&Out, 1, 0) > 0 && (Out.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+    if (FileIO::ConsoleGone()) {
         EndRun(1);
     }
 }
