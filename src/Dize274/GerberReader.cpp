@@ -220,15 +220,15 @@ void TakeParameter(std::string_view Text) {
     Warning("Unknown D code (" + IntToText(Operation) + ").");
 }
 
-// A draw that writes nothing says why, once: clear polarity, no aperture yet,
-// or one that the table rejects for lines.
-void RejectDraw() {
+// A draw or flash that writes nothing says why, once: clear polarity, no
+// aperture yet, or one that the table rejects for its kind (Counts).
+void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
     if (Clear) {
         ++ClearObjects;
     } else if (Aperture == 0) {
         WarnNoAperture();
     } else {
-        CountRejection(RejectedLines);
+        CountRejection(Counts);
     }
 }
 
@@ -236,19 +236,15 @@ void Draw(std::int32_t x, std::int32_t y) {
     if (DrawCode >= 0) {
         WriteLineRec(CurX, CurY, x, y, DrawCode);
     } else {
-        RejectDraw();
+        Reject(RejectedLines);
     }
 }
 
 void Flash(std::int32_t x, std::int32_t y) {
     if (FlashCode >= 0) {
         WritePadRec(x, y, FlashCode);
-    } else if (Clear) {
-        ++ClearObjects;
-    } else if (Aperture == 0) {
-        WarnNoAperture();
     } else {
-        CountRejection(RejectedPads);
+        Reject(RejectedPads);
     }
 }
 
@@ -269,7 +265,7 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
     if (w < 0) {
         std::int32_t x = TransformX(GX);
         std::int32_t y = TransformY(GY);
-        RejectDraw();
+        Reject(RejectedLines);
         CurX = x;
         CurY = y;
         return;
@@ -322,19 +318,19 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
     StartY = GY;
 }
 
+void ReportRejected(int d, std::uint64_t Count, std::string_view What) {
+    if (Count > 0) {
+        WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
+                  IntToText(static_cast<std::int64_t>(Count)) + " times) to draw " +
+                  std::string(What) + ".");
+    }
+}
+
 // What the layout could not hold, after the rejections.
 void ReportPass() {
     ForEachCounted([](int d) {
-        if (RejectedLines[d] > 0) {
-            WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
-                      IntToText(static_cast<std::int64_t>(RejectedLines[d])) +
-                      " times) to draw lines.");
-        }
-        if (RejectedPads[d] > 0) {
-            WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
-                      IntToText(static_cast<std::int64_t>(RejectedPads[d])) +
-                      " times) to draw pads.");
-        }
+        ReportRejected(d, RejectedLines[d], "lines");
+        ReportRejected(d, RejectedPads[d], "pads");
     });
     if (ClearObjects > 0) {
         WriteLine("WARNING: Clear polarity was used (" +
