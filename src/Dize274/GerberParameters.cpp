@@ -35,43 +35,6 @@ bool TakeAxis(std::string_view& Text, char Letter, std::uint8_t& Integer, std::u
     return true;
 }
 
-}  // namespace
-
-bool ReadFormat(std::string_view Text, CoordinateFormat& Format) {
-    CoordinateFormat f{};
-    if (!TakeLetter(Text, 'F') || !TakeLetter(Text, 'S')) {
-        return false;
-    }
-    f.OmitsTrailingZeros = TakeLetter(Text, 'T');
-    if (!f.OmitsTrailingZeros && !TakeLetter(Text, 'L')) {
-        (void)TakeLetter(Text, 'D');
-    }
-    f.Incremental = TakeLetter(Text, 'I');
-    if (!f.Incremental && !TakeLetter(Text, 'A')) {
-        return false;
-    }
-    // Sequence number, G, D and M code widths: nothing the reader needs.
-    while (!Text.empty() &&
-           (Text[0] == 'N' || Text[0] == 'G' || Text[0] == 'D' || Text[0] == 'M')) {
-        std::size_t i = 1;
-        while (i < Text.size() && IsDigit(Text[i])) {
-            ++i;
-        }
-        if (i == 1) {
-            return false;
-        }
-        Text.remove_prefix(i);
-    }
-    if (!TakeAxis(Text, 'X', f.XInteger, f.XDecimals) ||
-        !TakeAxis(Text, 'Y', f.YInteger, f.YDecimals) || !Text.empty()) {
-        return false;
-    }
-    Format = f;
-    return true;
-}
-
-namespace {
-
 // A decimal number as a parameter writes it: sign, digits, point, digits.
 struct Decimal {
     bool Negative;
@@ -147,6 +110,35 @@ std::string PowerOfTen(unsigned n) {
 }
 
 }  // namespace
+
+bool ReadFormat(std::string_view Text, CoordinateFormat& Format) {
+    CoordinateFormat f{};
+    if (!TakeLetter(Text, 'F') || !TakeLetter(Text, 'S')) {
+        return false;
+    }
+    f.OmitsTrailingZeros = TakeLetter(Text, 'T');
+    if (!f.OmitsTrailingZeros && !TakeLetter(Text, 'L')) {
+        (void)TakeLetter(Text, 'D');
+    }
+    f.Incremental = TakeLetter(Text, 'I');
+    if (!f.Incremental && !TakeLetter(Text, 'A')) {
+        return false;
+    }
+    // Sequence number, G, D and M code widths: nothing the reader needs.
+    while (!Text.empty() &&
+           (Text[0] == 'N' || Text[0] == 'G' || Text[0] == 'D' || Text[0] == 'M')) {
+        Text.remove_prefix(1);
+        if (TakeDigits(Text).empty()) {
+            return false;
+        }
+    }
+    if (!TakeAxis(Text, 'X', f.XInteger, f.XDecimals) ||
+        !TakeAxis(Text, 'Y', f.YInteger, f.YDecimals) || !Text.empty()) {
+        return false;
+    }
+    Format = f;
+    return true;
+}
 
 Unit ReadUnit(std::string_view Text) {
     if (Text == "MOIN") {
