@@ -72,23 +72,6 @@ TEST(SvgDrawing, TallyBoundsStrokesAndDotsWhole) {
     EXPECT_EQ(S.Layers, (1u << 3) | (1u << 12));
 }
 
-TEST(SvgDrawing, FrameOfTheExampleBoard) {
-    // The outline 0..2000 by 0..1500, width code 0 (6 wide): the box reaches
-    // 3 past it. Margin max(50, 2006 / 20) = 100; the caption 2206 / 64 = 34
-    // high, its lines 51 apart, below the board's 1706.
-    Frame F = Svg::FrameFor(Box{false, -3, -3, 2003, 1503});
-    EXPECT_EQ(F.X, -103);
-    EXPECT_EQ(F.Y, -1603);  // the top is the highest y, flipped
-    EXPECT_EQ(F.Width, 2206);
-    EXPECT_EQ(F.FontSize, 34);
-    EXPECT_EQ(F.LinePitch, 51);
-    EXPECT_EQ(F.CaptionLeft, -69);
-    EXPECT_EQ(F.CaptionTop, -1603 + 1706 + 34);
-    EXPECT_EQ(F.Height, 1706 + 34 + 2 * 51 + 17);
-    EXPECT_EQ(F.PixelWidth, 1000);
-    EXPECT_EQ(F.PixelHeight, 843);  // 1000 * 1859 / 2206 = 842.7
-}
-
 TEST(SvgDrawing, FrameHoldsTheBoxWithAMarginAndKeepsItsProportions) {
     for (const Box& B : {Box{}, Box{false, 0, 0, 0, 0}, Box{false, 5, 5, 6, 6},
                          Box{false, 0, 0, 100, 10000}, Box{false, -10000, 7, 0, 107},
