@@ -9,6 +9,7 @@
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 #include "Version.h"
+#include "Parser/Parser.h"
 
 namespace Dize274 {
 
@@ -85,6 +86,8 @@ int RunConversion(const std::vector<std::string>& Args) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
+    // The converter's inputs end the run on the first failed file operation.
+    Parser::SetIOCheck(CheckIO);
     ShowBanner();
     ProcessCommandLine(Args);
     InitPatternTable();
