@@ -8,8 +8,8 @@
 #include "Dize274/GerberReader.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
-#include "Version.h"
 #include "Parser/Parser.h"
+#include "Version.h"
 
 namespace Dize274 {
 
