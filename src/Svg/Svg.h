@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Sheet/Sheet.h"
+#include "Version.h"
 
 namespace Svg {
 
@@ -18,7 +19,7 @@ namespace Svg {
 
 /// The program's name and version, as --version prints it and the picture
 /// names its maker.
-constexpr std::string_view kNameAndVersion = "lumarind-svg 4.0";
+constexpr std::string_view kNameAndVersion = "lumarind-svg " LUMARIND_VERSION;
 
 /// The whole run on the given arguments (empty ones already dropped); returns
 /// the exit code of a normal end. The other ends never return.
