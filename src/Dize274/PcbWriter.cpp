@@ -1,5 +1,6 @@
 #include "Dize274/PcbWriter.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "Dize274/Console.h"
@@ -26,6 +27,9 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kMostFields = 6;  // a line record: two points, width code, layer
 constexpr std::size_t kRecordRoom =
     kRecordStart.size() + kMostFields * kMaxDecimal + kLineEnd.size() + kDecimalOverrun;
+// A piece that goes out leaves less than a line behind, so that between lines
+// PcbUsed stays below kPcbBufferSize.
+static_assert(kRecordRoom <= kPcbBufferSize);
 char PcbBuffer[kPcbBufferSize + kRecordRoom];
 std::size_t PcbUsed = 0;  // below kPcbBufferSize between lines
 
@@ -41,6 +45,9 @@ std::size_t CachedSize = 0;  // 0: nothing cached
 
 // A full piece goes out; what overhangs it moves to the front.
 [[gnu::noinline]] void SendPiece() {
+    if (PcbUsed > sizeof PcbBuffer) {
+        std::abort();  // a line longer than kRecordRoom: never move what is not there
+    }
     FileIO::WriteReplacing(PcbBuffer, kPcbBufferSize);
     PcbUsed -= kPcbBufferSize;
     std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);

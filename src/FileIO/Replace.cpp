@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -236,6 +237,9 @@ Made CreateNamed() {
         OutWay = Way::Named;
         TempOnDisk = true;
         DirForSignal = DirFd;
+        if (TempBase.size() >= sizeof TempForSignal) {
+            std::abort();  // CreateTemp keeps it shorter: never write past the copy
+        }
         std::memcpy(TempForSignal, TempBase.c_str(), TempBase.size() + 1);
     }
     ReleaseSignals(Before);
@@ -252,8 +256,13 @@ Made CreateNamed() {
 // The temporary file beside the target.
 Made CreateTemp() {
     // It must fit wherever the target's name does: a name near the system's
-    // limit gets a short one.
-    TempBase = "." + (Base.size() + 8 > NAME_MAX ? std::string("Lumarind") : Base) + ".XXXXXX";
+    // limit gets a short one. The signal handler's copy has room for NAME_MAX.
+    constexpr std::string_view kShortBase = "Lumarind";
+    constexpr std::string_view kLetters = ".XXXXXX";  // what PickTempName fills in
+    static_assert(1 + kShortBase.size() + kLetters.size() <= NAME_MAX);
+    bool Long = 1 + Base.size() + kLetters.size() > NAME_MAX;
+    TempBase =
+        "." + std::string(Long ? kShortBase : std::string_view(Base)) + std::string(kLetters);
     return OpenUnnamed() ? Made::File : CreateNamed();
 }
 
@@ -498,7 +507,7 @@ void WriteReplacing(const char* Bytes, std::size_t Size) {
     }
 }
 
-Outcome CommitReplacing() {
+Outcome Commit() {
     sigset_t Before;
     HoldSignals(Before);
     Outcome Result = Outcome::Untouched;
@@ -513,6 +522,10 @@ Outcome CommitReplacing() {
     Release();
     ReleaseSignals(Before);
     return Result;
+}
+
+void CommitReplacing() {
+    (void)Commit();  // what it did shows in the file; a failure is pending
 }
 
 void AbandonReplacing() {
