@@ -11,7 +11,7 @@
 #include "Dize274/IntParam.h"
 #include "Dize274/ParameterBlock.h"
 #include "Dize274/PcbWriter.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 

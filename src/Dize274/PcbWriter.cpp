@@ -6,7 +6,7 @@
 #include "Dize274/Console.h"
 #include "Dize274/DecimalText.h"
 #include "Dize274/Dize274.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 #include "Version.h"

@@ -21,8 +21,9 @@ namespace FileIO {
 void ClearIOError();
 /// The text for the latched code, then clears the latch.
 std::string IOErrorMessage(std::string_view FileName);
-/// Whether Name can be opened for reading and writing; never creates it and
-/// leaves nothing latched or pending.
+/// Whether Name can be opened for reading and writing, not merely whether it
+/// exists: a file this run may not write (read-only, a directory) does not
+/// count. Never creates it; leaves nothing latched or pending.
 [[nodiscard]] bool FileExists(const std::string& Name);
 
 // ---- File names ----
