@@ -7,6 +7,7 @@
 #include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
 #include "Version.h"
 
 namespace Dize274 {
@@ -84,6 +85,8 @@ int RunConversion(const std::vector<std::string>& Args) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
+    // The converter's inputs end the run on the first failed file operation.
+    Parser::SetIOCheck(CheckIO);
     ShowBanner();
     ProcessCommandLine(Args);
     InitPatternTable();
