@@ -1,10 +1,11 @@
 // The converter: run driver, console reports, settings, configuration reader,
 // Gerber interpreter and PCB writer. This header is what the other modules
-// use of it: main runs the conversion, and the line source checks its file
-// operations through it.
+// use of it: main runs the conversion, the line source checks its file
+// operations through it, and lumarind-cfg writes configurations to its facts.
 #ifndef LUMARIND_DIZE274_DIZE274_H
 #define LUMARIND_DIZE274_DIZE274_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,22 @@ namespace Dize274 {
 /// The whole run on the given arguments (empty ones already dropped); returns
 /// the exit code of a normal end. Fatal ends never return.
 int RunConversion(const std::vector<std::string>& Args);
+
+// The configuration file's facts, which lumarind-cfg writes to.
+
+/// Apertures are D10 to D9999.
+inline constexpr int kFirstAperture = 10;
+inline constexpr int kLastAperture = 9999;
+/// The largest width code, pad-pattern code and layer; -1 rejects an aperture.
+inline constexpr int kMaxWidth = 15;
+inline constexpr int kMaxPattern = 63;
+inline constexpr int kMaxLayer = 15;
+/// The built-in transformation, the same on both axes: 25400 units (of a
+/// micrometre) to 1000 (of a thousandth of an inch), the origin at 10000.
+inline constexpr std::int32_t kDefaultMult = 1000;
+inline constexpr std::int32_t kDefaultDiv = 25400;
+inline constexpr std::int32_t kDefaultOffs = 10000;
+inline constexpr std::int32_t kDefaultLayer = 10;
 
 /// Ends the run with the I/O report for FileName if an I/O error is latched.
 void CheckIO(std::string_view FileName);

@@ -8,6 +8,7 @@
 #include "Dize274/GerberReader.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
 
 namespace Dize274 {
 
@@ -63,6 +64,8 @@ void ShowHelp() {
     WriteLine("  <PCB file>       the layout file to write (default: <Gerber file> with .PCB)");
     WriteLine("  <configuration>  the settings (default: Lumarind.Cfg if present, else built-in)");
     WriteLine("");
+    WriteLine("lumarind-cfg writes the configuration from a Gerber file's own apertures,");
+    WriteLine("lumarind-svg draws the PCB file.");
     WriteLine("Everything else: man Lumarind");
 }
 
@@ -84,6 +87,8 @@ int RunConversion(const std::vector<std::string>& Args) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
+    // The converter's inputs end the run on the first failed file operation.
+    Parser::SetIOCheck(CheckIO);
     ShowBanner();
     ProcessCommandLine(Args);
     InitPatternTable();

@@ -6,15 +6,11 @@
 
 #include <cstdint>
 
+#include "Dize274/Dize274.h"
+
 namespace Dize274 {
 
-/// The built-in transformation, the same on both axes: 25400 units (of a
-/// micrometre) to 1000 (of a thousandth of an inch), the origin at 10000.
-inline constexpr std::int32_t kDefaultMult = 1000;
-inline constexpr std::int32_t kDefaultDiv = 25400;
-inline constexpr std::int32_t kDefaultOffs = 10000;
-inline constexpr std::int32_t kDefaultLayer = 10;
-
+// The built-in values and the ranges: Dize274.h.
 inline constinit std::int32_t XMult = kDefaultMult;
 inline constinit std::int32_t XDiv = kDefaultDiv;
 inline constinit std::int32_t XOffs = kDefaultOffs;
@@ -22,14 +18,6 @@ inline constinit std::int32_t YMult = kDefaultMult;
 inline constinit std::int32_t YDiv = kDefaultDiv;
 inline constinit std::int32_t YOffs = kDefaultOffs;
 inline constinit std::int32_t Layer = kDefaultLayer;
-
-/// Apertures are D10 to D9999.
-inline constexpr int kFirstAperture = 10;
-inline constexpr int kLastAperture = 9999;
-/// The largest width code, pad-pattern code and layer; -1 rejects an aperture.
-inline constexpr int kMaxWidth = 15;
-inline constexpr int kMaxPattern = 63;
-inline constexpr int kMaxLayer = 15;
 
 /// Indexed by D code; entries below kFirstAperture are unused.
 inline constinit std::int32_t LineWidth[kLastAperture + 1] = {};
