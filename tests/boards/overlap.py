@@ -84,17 +84,11 @@ def svg_mask(svg, png, x0, y0, w, h):
     return pam(png, True)
 
 
-def gerber_mask(layer, png, x0, y0, w, h, fine=1):
-    """gerbv's picture; fine > 1: drawn that much finer, each block's majority one pixel."""
-    run("gerbv", "-x", "png", "-D", str(1000 * fine // MILS_PER_PIXEL), "-B", "0", "-b", "#ffffff",
+def gerber_mask(layer, png, x0, y0, w, h):
+    run("gerbv", "-x", "png", "-D", str(1000 // MILS_PER_PIXEL), "-B", "0", "-b", "#ffffff",
         "-f", "#000000ff", "-O", f"{x0 / 1000};{y0 / 1000}", "-W", f"{w / 1000}x{h / 1000}",
         "-o", png, layer)
-    m = pam(png, False)
-    if fine > 1:
-        rows, cols = h // MILS_PER_PIXEL, w // MILS_PER_PIXEL
-        m = m[: rows * fine, : cols * fine].reshape(rows, fine, cols, fine).sum(axis=(1, 3))
-        m = m >= fine * fine / 2
-    return m
+    return pam(png, False)
 
 
 def measure(a, b):
@@ -125,8 +119,6 @@ def layer_figures(args, tool, layer, sheet, tmp):
     if b[0].any() or b[-1].any() or b[:, 0].any() or b[:, -1].any():
         print(f"# {layer}: the Gerber image reaches the window's edge", file=sys.stderr)
     f = dict(zip(("iou", "out"), measure(a, b)))
-    if args.ideal:  # what a copy exact to a mil would score against b
-        f["ideal"] = measure(gerber_mask(layer, base + ".fine.png", x0, y0, w, h, 2), b)[0]
     if args.align:
         f["shift"] = best_shift(a, b)
     return f
@@ -141,7 +133,6 @@ def main():
     p.add_argument("--hand", action="store_true", help="every aperture codes 0, nominal sizes")
     p.add_argument("--no-fill", action="store_true", help="lumarind-cfg --no-fill")
     p.add_argument("--align", action="store_true", help="also the shift that overlaps best")
-    p.add_argument("--ideal", action="store_true", help="also an exact copy's IoU (gerbv finer)")
     p.add_argument("--min-median", type=float, default=0, help="fail below (all layers)")
     p.add_argument("--min-median-plain", type=float, default=0, help="fail below (no regions)")
     p.add_argument("--keep", help="keep the pictures in this folder")
@@ -168,12 +159,12 @@ def main():
                 f = layer_figures(args, tool, layer, sheet, tmp)
             except RuntimeError as e:
                 print(f"# {layer}: {e}", file=sys.stderr)
-                f = {"iou": 0.0, "out": 0.0, "ideal": 0.0, "shift": (0.0, 9, 9)}
+                f = {"iou": 0.0, "out": 0.0, "shift": (0.0, 9, 9)}
             f["regions"] = regions
             rows.append(f)
-            extra = f" ideal {f['ideal']:.3f}" if args.ideal else ""
+            extra = ""
             if args.align:
-                extra += " best {:.3f} at {:+d},{:+d}".format(*f["shift"])
+                extra = " best {:.3f} at {:+d},{:+d}".format(*f["shift"])
             print(f"{f['iou']:6.3f} {f['out']:7.4f} {'R' if regions else '-'} {layer}{extra}")
     failed = False
     for name, limit, sel in (("all", args.min_median, rows),
