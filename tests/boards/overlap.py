@@ -55,10 +55,10 @@ def pam(png, alpha):
     return img[:, :, 0] >= 128 if alpha else img.min(axis=2) < 128
 
 
-def window(pcb):
-    """Lower-left corner and size in mils (even numbers) around the PCB file's records."""
+def window(*pcbs):
+    """Lower-left corner and size in mils (even numbers) around the PCB files' records."""
     xs, ys = [], []
-    for rec in re.findall(rb"\(([-\d ]+)\)", open(pcb, "rb").read()):
+    for rec in re.findall(rb"\(([-\d ]+)\)", b"".join(open(p, "rb").read() for p in pcbs)):
         v = [int(n) for n in rec.split()]
         if len(v) in (3, 6):
             xs += v[0:len(v) - 2:2]
@@ -113,7 +113,10 @@ def layer_figures(args, tool, layer, sheet, tmp):
     run(tool("Lumarind"), layer, pcb, cfg)
     run(tool("lumarind-svg"), *([] if args.hand else ["--sheet", sheet or args.typical]),
         pcb, svg)
-    x0, y0, w, h = window(pcb)
+    # The window holds what every aperture draws, those the table rejects too.
+    hand_cfg(layer, base + ".all.Cfg", True)
+    run(tool("Lumarind"), layer, base + ".all.PCB", base + ".all.Cfg")
+    x0, y0, w, h = window(pcb, base + ".all.PCB")
     a = svg_mask(svg, base + ".svg.png", x0, y0, w, h)
     b = gerber_mask(layer, base + ".gbr.png", x0, y0, w, h)
     if b[0].any() or b[-1].any() or b[:, 0].any() or b[:, -1].any():
