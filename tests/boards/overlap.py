@@ -154,7 +154,7 @@ def main():
                   if os.path.isdir(board) else [board])
         sheet = args.sheet
         if args.own:
-            sheet = os.path.join(tmp, re.sub(r"\W", "_", os.path.basename(board)) + ".sheet")
+            sheet = os.path.join(tmp, re.sub(r"\W", "_", os.path.basename(os.path.normpath(board))) + ".sheet")
             run(tool("lumarind-cfg"), "--propose", sheet, *layers)
         for layer in layers:
             regions = b"G36" in open(layer, "rb").read()
