@@ -148,13 +148,14 @@ def main():
     tool = lambda name: os.path.join(args.bin, name)
     tmp = args.keep or tempfile.mkdtemp(prefix="overlap.")
     os.makedirs(tmp, exist_ok=True)
-    rows = []
+    rows, broken = [], False
     for board in args.layers:
         layers = (sorted(os.path.join(board, f) for f in os.listdir(board))
                   if os.path.isdir(board) else [board])
         sheet = args.sheet
         if args.own:
-            sheet = os.path.join(tmp, re.sub(r"\W", "_", os.path.basename(os.path.normpath(board))) + ".sheet")
+            name = os.path.basename(os.path.normpath(board))
+            sheet = os.path.join(tmp, re.sub(r"\W", "_", name) + ".sheet")
             run(tool("lumarind-cfg"), "--propose", sheet, *layers)
         for layer in layers:
             regions = b"G36" in open(layer, "rb").read()
@@ -162,6 +163,7 @@ def main():
                 f = layer_figures(args, tool, layer, sheet, tmp)
             except RuntimeError as e:
                 print(f"# {layer}: {e}", file=sys.stderr)
+                broken = True
                 f = {"iou": 0.0, "out": 0.0, "shift": (0.0, 9, 9)}
             f["regions"] = regions
             rows.append(f)
@@ -169,13 +171,14 @@ def main():
             if args.align:
                 extra = " best {:.3f} at {:+d},{:+d}".format(*f["shift"])
             print(f"{f['iou']:6.3f} {f['out']:7.4f} {'R' if regions else '-'} {layer}{extra}")
-    failed = False
-    for name, limit, sel in (("all", args.min_median, rows),
-                             ("plain", args.min_median_plain, [r for r in rows if not r["regions"]])):
+    failed = broken
+    plain = [r for r in rows if not r["regions"]]
+    for what, limit, sel in (("all", args.min_median, rows),
+                             ("plain", args.min_median_plain, plain)):
         if sel:
             iou = np.array([r["iou"] for r in sel])
             out = np.array([r["out"] for r in sel])
-            print(f"{name}: {len(sel)} layers, IoU median {np.median(iou):.3f}, 10th percentile "
+            print(f"{what}: {len(sel)} layers, IoU median {np.median(iou):.3f}, 10th percentile "
                   f"{np.percentile(iou, 10):.3f}; outside median {np.median(out):.4f}, "
                   f"max {out.max():.4f}")
             failed = failed or np.median(iou) < limit
