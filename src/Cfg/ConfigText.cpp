@@ -43,7 +43,7 @@ std::string ShapeText(const Gerber::Aperture& A) {
         case Gerber::Shape::kObround:
             return "obround";
         case Gerber::Shape::kPolygon:
-            return "polygon of " + std::to_string(A.Vertices);
+            return "polygon (" + std::to_string(A.Vertices) + " vertices)";
         case Gerber::Shape::kOther:
             break;
     }
@@ -128,7 +128,9 @@ std::string ConfigText(const std::string& GerberName, const FileFacts& F, const 
         "{ from the file's own apertures and the code sheet " + CommentSafe(SheetName) + ". }",
         Known ? "{ The file's coordinates: " + std::string(UnitName(F.Units)) + " with " +
                     Decimals(F) + ", to thousandths of an inch. }"
-              : "{ The file gives no unit or no format: the built-in transform. }",
+              : "{ The file gives no " +
+                    std::string(F.Units == Gerber::Unit::Unknown ? "unit" : "coordinate format") +
+                    ": the built-in transform. }",
         "",
         Axis('X', XMult, XDiv),
         Axis('Y', YMult, YDiv),

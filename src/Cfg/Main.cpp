@@ -66,10 +66,11 @@ FileFacts Scan(const std::string& Name) {
     std::int32_t m = 0;
     std::int32_t d = 0;
     if (!TransformOf(F, m, d, m, d)) {
-        WriteOut(std::string("NOTE: ") +
-                 (F.Units == Gerber::Unit::Unknown ? "No unit" : "No coordinate format") +
-                 " given: the built-in transform, and sizes in " + std::string(UnitName(F.Units)) +
-                 ".");
+        WriteOut(F.Units == Gerber::Unit::Unknown
+                     ? "NOTE: The file gives no unit: the built-in transform is written, and sizes "
+                       "are taken as millimetres."
+                     : "NOTE: The file gives no coordinate format: the built-in transform is "
+                       "written.");
     }
     for (std::int32_t Code : F.OutOfRange) {
         WriteOut("NOTE: D" + std::to_string(Code) + " is left out: a configuration holds D" +

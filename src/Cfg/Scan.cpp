@@ -49,8 +49,8 @@ void KeepAperture(Gerber::Aperture&& A) {
         State.Facts->OutOfRange.push_back(d);
         return;
     }
-    A.Flash.clear();  // the outlines are a picture's, not a configuration's
-    A.Flash.shrink_to_fit();
+    A.Primitives.clear();  // a picture's, not a configuration's
+    A.Primitives.shrink_to_fit();
     std::vector<Defined>& All = State.Facts->Apertures;
     std::int32_t& s = State.Slot[static_cast<std::size_t>(d)];
     Defined D{std::move(A), Parser::LineNo, 0, false, false};

@@ -44,6 +44,10 @@ PadSize PadOf(const Gerber::Aperture& A, Gerber::Unit Of) {
         case Gerber::Shape::kCircle:
             return {Sheet::PadShape::kRound, d, d};
         case Gerber::Shape::kObround:
+            // One with equal sides is a circle, and draws as one.
+            if (A.Width == A.Height) {
+                return {Sheet::PadShape::kRound, w, w};
+            }
             return {Sheet::PadShape::kOblong, w, h};
         case Gerber::Shape::kPolygon:
             return {Sheet::PadShape::kOctagon, d, d};

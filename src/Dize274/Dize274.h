@@ -5,6 +5,7 @@
 #ifndef LUMARIND_DIZE274_DIZE274_H
 #define LUMARIND_DIZE274_DIZE274_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -34,6 +35,20 @@ inline constexpr std::int32_t kDefaultLayer = 10;
 
 /// Ends the run with the I/O report for FileName if an I/O error is latched.
 void CheckIO(std::string_view FileName);
+
+// The PCB file, which Lumarind writes and lumarind-svg and the board check
+// read: the word kLayoutWord and "(", sections of kLinesWord or kPadsWord and
+// "(", each holding records and closed by ")", and the layout's ")". A line
+// record is "(x1 y1 x2 y2 width layer)", a pad record "(x y pattern)": 32-bit
+// coordinates, a width code to kMaxWidth, a layer to kMaxLayer, a pattern
+// code to kMaxPattern. Blanks, line ends and "{...}" comments may come
+// between any two of its words, numbers and parentheses.
+
+inline constexpr char kLayoutWord[] = "Layout";
+inline constexpr char kLinesWord[] = "Lines";
+inline constexpr char kPadsWord[] = "Pads";
+inline constexpr std::size_t kLineFields = 6;
+inline constexpr std::size_t kPadFields = 3;
 
 }  // namespace Dize274
 

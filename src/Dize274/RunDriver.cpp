@@ -1,11 +1,10 @@
-#include "Dize274/RunDriver.h"
-
 #include <csignal>
 
 #include "Dize274/ConfigReader.h"
 #include "Dize274/Console.h"
 #include "Dize274/Dize274.h"
 #include "Dize274/GerberReader.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 #include "Parser/Parser.h"

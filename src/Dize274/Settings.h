@@ -5,6 +5,7 @@
 #define LUMARIND_DIZE274_SETTINGS_H
 
 #include <cstdint>
+#include <string_view>
 
 #include "Dize274/Dize274.h"
 
@@ -26,13 +27,12 @@ inline constinit std::int32_t PadPattern[kLastAperture + 1] = {};
 /// D10 to D25 draw lines with width codes 0 to 15, D10 to D73 flash pads with
 /// pattern codes 0 to 63; every other aperture is rejected.
 void InitPatternTable();
-/// The PCB coordinates of a Gerber point; a result beyond 32 bits ends the run.
+/// The PCB coordinates of a Gerber point; a result beyond 32 bits ends the run
+/// with kOutOfRangeAfterTransform.
 std::int32_t TransformX(std::int32_t x);
 std::int32_t TransformY(std::int32_t y);
-/// What TransformX and TransformY compute, unchecked: (v - o) * m / q rounded
-/// to nearest with halves to even, exact for every 32-bit v, o, m and every
-/// q >= 1. The tests sweep its extremes.
-std::int64_t ScaleCoordinate(std::int32_t v, std::int32_t o, std::int32_t m, std::int32_t q);
+inline constexpr std::string_view kOutOfRangeAfterTransform =
+    "Coordinate out of range after transformation.";
 
 }  // namespace Dize274
 

@@ -33,31 +33,32 @@ std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name) {
             // "Path not found" when a directory on the way is missing.
             std::string Dir = Name.substr(0, Name.rfind('/') + 1);
             if (Dir.empty()) {
-                return 2;
+                return kFileNotFound;
             }
             struct stat St;
-            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? 2 : 3;
+            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? kFileNotFound
+                                                                        : kPathNotFound;
         }
         case ENOTDIR:
         case ENAMETOOLONG:
-            return 3;
+            return kPathNotFound;
         case EMFILE:
         case ENFILE:
-            return 4;
+            return kTooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EISDIR:
         case EROFS:
-            return 5;
+            return kAccessDenied;
         case ETXTBSY:
         case EBUSY:
             return kSharingViolation;
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            return 112;
+            return kDiskFull;
         case EIO:
-            return How == Access::Read ? 161 : 160;
+            return How == Access::Read ? kDeviceReadFault : kDeviceWriteFault;
         default:
             return static_cast<std::uint16_t>(kErrnoBase + (Errno > 0 ? Errno : 0));
     }

@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -75,7 +76,7 @@ void ReleaseSignals(const sigset_t& Before) {
     ::sigprocmask(SIG_SETMASK, &Before, nullptr);
 }
 
-void Fail(int Errno) {
+void RecordFailure(int Errno) {
     SetIOResult(CodeForErrno(Errno, Access::Write, OutName));
 }
 
@@ -236,6 +237,9 @@ Made CreateNamed() {
         OutWay = Way::Named;
         TempOnDisk = true;
         DirForSignal = DirFd;
+        if (TempBase.size() >= sizeof TempForSignal) {
+            std::abort();  // CreateTemp keeps it shorter: never write past the copy
+        }
         std::memcpy(TempForSignal, TempBase.c_str(), TempBase.size() + 1);
     }
     ReleaseSignals(Before);
@@ -245,15 +249,20 @@ Made CreateNamed() {
     if ((Error == EACCES || Error == EPERM) && OldFile >= 0) {
         return Made::Refused;
     }
-    Fail(Error);
+    RecordFailure(Error);
     return Made::Reported;
 }
 
 // The temporary file beside the target.
 Made CreateTemp() {
     // It must fit wherever the target's name does: a name near the system's
-    // limit gets a short one.
-    TempBase = "." + (Base.size() + 8 > NAME_MAX ? std::string("Lumarind") : Base) + ".XXXXXX";
+    // limit gets a short one. The signal handler's copy has room for NAME_MAX.
+    constexpr std::string_view kShortBase = "Lumarind";
+    constexpr std::string_view kLetters = ".XXXXXX";  // what PickTempName fills in
+    static_assert(1 + kShortBase.size() + kLetters.size() <= NAME_MAX);
+    bool Long = 1 + Base.size() + kLetters.size() > NAME_MAX;
+    TempBase =
+        "." + std::string(Long ? kShortBase : std::string_view(Base)) + std::string(kLetters);
     return OpenUnnamed() ? Made::File : CreateNamed();
 }
 
@@ -262,7 +271,7 @@ Made CreateTemp() {
 void CreateInMemory() {
     OutFile = ::memfd_create("Lumarind", MFD_CLOEXEC);
     if (OutFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
     OutWay = Way::Memory;
@@ -273,7 +282,7 @@ void OpenDirect() {
     OutWay = Way::Direct;
     OutFile = ::open(OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (OutFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
     }
 }
 
@@ -286,12 +295,12 @@ void OpenExisting(int Target, const struct stat& St) {
     OldFile = Located ? ::openat(DirFd, Base.c_str(), kWriteOld)
                       : ::open(OutName.c_str(), kWriteOld & ~O_NOFOLLOW);
     if (OldFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
     struct stat Opened;
     if (::fstat(OldFile, &Opened) != 0 || !SameInode(Opened, St)) {
-        Fail(EAGAIN);  // moved while it was being opened
+        RecordFailure(EAGAIN);  // moved while it was being opened
         return;
     }
     // Where /proc cannot tell which directory a link leads to, the old file
@@ -305,7 +314,7 @@ void OpenExisting(int Target, const struct stat& St) {
 void OpenNew() {
     DirFd = ::open(DirPart(OutName).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (DirFd < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
     Base = BasePart(OutName);
@@ -318,7 +327,7 @@ void OpenNew() {
                           O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
         ::close(std::exchange(DirFd, -1));
         if (Fd < 0) {
-            Fail(errno);
+            RecordFailure(errno);
             return;
         }
         bool Ours = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode) && St.st_size == 0 &&
@@ -347,7 +356,7 @@ bool LinkUnnamed() {
             return true;
         }
         if (errno != EEXIST || Try == 100) {
-            Fail(errno);
+            RecordFailure(errno);
             return false;
         }
     }
@@ -363,7 +372,7 @@ Outcome Rename() {
         return Outcome::Untouched;
     }
     if (::renameat(DirFd, TempBase.c_str(), DirFd, Base.c_str()) != 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return Outcome::Untouched;
     }
     TempOnDisk = false;
@@ -373,7 +382,7 @@ Outcome Rename() {
 
 // A failure of the copy into the old file, which Changed says it reached.
 Outcome Broken(int Errno, bool Changed) {
-    Fail(Errno);
+    RecordFailure(Errno);
     return Changed ? Outcome::PartlyWritten : Outcome::Untouched;
 }
 
@@ -474,13 +483,13 @@ void OpenReplacing(const std::string& Name, const std::string& Input, const std:
         if (errno == ENOENT) {
             OpenNew();
         } else {
-            Fail(errno);
+            RecordFailure(errno);
         }
         return;
     }
     struct stat St;
     if (::fstat(Target, &St) != 0) {
-        Fail(errno);
+        RecordFailure(errno);
     } else if (Names(Input, St) || Names(Config, St)) {
         // Writing an input would destroy what is being read or was read.
         SetIOResult(kSharingViolation);
@@ -498,7 +507,7 @@ void WriteReplacing(const char* Bytes, std::size_t Size) {
     }
 }
 
-Outcome CommitReplacing() {
+Outcome Commit() {
     sigset_t Before;
     HoldSignals(Before);
     Outcome Result = Outcome::Untouched;
@@ -513,6 +522,10 @@ Outcome CommitReplacing() {
     Release();
     ReleaseSignals(Before);
     return Result;
+}
+
+void CommitReplacing() {
+    (void)Commit();  // what it did shows in the file; a failure is pending
 }
 
 void AbandonReplacing() {

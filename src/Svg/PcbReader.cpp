@@ -2,8 +2,10 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <limits>
 #include <span>
 
+#include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
 #include "Svg/Svg.h"
 
@@ -211,10 +213,23 @@ struct Field {
     std::int64_t Min;
     std::int64_t Max;
 };
-constexpr Field kCoordinate{"coordinate", -2147483648LL, 2147483647};
-constexpr Field kLineFields[] = {kCoordinate, kCoordinate,           kCoordinate,
-                                 kCoordinate, {"width code", 0, 15}, {"layer", 0, 15}};
-constexpr Field kPadFields[] = {kCoordinate, kCoordinate, {"pattern code", 0, 63}};
+constexpr Field kCoordinate{"coordinate", std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::max()};
+constexpr Field kLineFields[] = {kCoordinate,
+                                 kCoordinate,
+                                 kCoordinate,
+                                 kCoordinate,
+                                 {"width code", 0, Dize274::kMaxWidth},
+                                 {"layer", 0, Dize274::kMaxLayer}};
+constexpr Field kPadFields[] = {
+    kCoordinate, kCoordinate, {"pattern code", 0, Dize274::kMaxPattern}};
+static_assert(std::size(kLineFields) == Dize274::kLineFields);
+static_assert(std::size(kPadFields) == Dize274::kPadFields);
+
+// A word of the layout's frame and its "(", as a message shows them.
+std::string Opening(std::string_view Word) {
+    return "\"" + std::string(Word) + " (\"";
+}
 
 // The numbers and the ")" of a record whose "(" was read.
 ReadStatus ReadRecord(Record& R) {
@@ -223,7 +238,7 @@ ReadStatus ReadRecord(Record& R) {
                                        : std::span<const Field>(kPadFields));
     std::string_view Shape =
         Line ? "a line record (x1 y1 x2 y2 width layer)" : "a pad record (x y pattern)";
-    std::int64_t v[6] = {};
+    std::int64_t v[Dize274::kLineFields] = {};
     for (std::size_t i = 0; i < Fields.size(); ++i) {
         if (Scan() == Tok::kFault) {
             return Fault;
@@ -314,20 +329,24 @@ ReadStatus NextRecord(Record& R) {
         ReadStatus s = ReadStatus::kOk;
         switch (Where) {
             case Place::kBeforeLayout:
-                if (!IsWord("Layout")) {
-                    return Unexpected("not a PCB file: \"Layout (\"");
+                if (!IsWord(Dize274::kLayoutWord)) {
+                    return Unexpected("not a PCB file: " + Opening(Dize274::kLayoutWord));
                 }
-                s = OpenList(Place::kLayout, "not a PCB file: \"(\" after \"Layout\"");
+                s = OpenList(Place::kLayout, "not a PCB file: \"(\" after \"" +
+                                                 std::string(Dize274::kLayoutWord) + "\"");
                 break;
             case Place::kLayout:
-                if (IsWord("Lines")) {
-                    s = OpenList(Place::kLines, "\"(\" after \"Lines\"");
-                } else if (IsWord("Pads")) {
-                    s = OpenList(Place::kPads, "\"(\" after \"Pads\"");
+                if (IsWord(Dize274::kLinesWord)) {
+                    s = OpenList(Place::kLines,
+                                 "\"(\" after \"" + std::string(Dize274::kLinesWord) + "\"");
+                } else if (IsWord(Dize274::kPadsWord)) {
+                    s = OpenList(Place::kPads,
+                                 "\"(\" after \"" + std::string(Dize274::kPadsWord) + "\"");
                 } else if (What == Tok::kClose) {
                     Where = Place::kDone;
                 } else {
-                    return Unexpected("\"Lines (\", \"Pads (\" or the layout's \")\"");
+                    return Unexpected(Opening(Dize274::kLinesWord) + ", " +
+                                      Opening(Dize274::kPadsWord) + " or the layout's \")\"");
                 }
                 break;
             case Place::kLines:

