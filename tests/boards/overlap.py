@@ -145,9 +145,15 @@ def main():
         print("skipped: needs python3-numpy, gerbv, librsvg2-bin and netpbm")
         return 77
     args.typical = os.path.join(ROOT, "examples", "typical.sheet")
+    if args.keep:
+        os.makedirs(args.keep, exist_ok=True)
+        return measure_all(args, args.keep)
+    with tempfile.TemporaryDirectory(prefix="overlap.") as tmp:
+        return measure_all(args, tmp)
+
+
+def measure_all(args, tmp):
     tool = lambda name: os.path.join(args.bin, name)
-    tmp = args.keep or tempfile.mkdtemp(prefix="overlap.")
-    os.makedirs(tmp, exist_ok=True)
     rows, broken = [], False
     for board in args.layers:
         layers = (sorted(os.path.join(board, f) for f in os.listdir(board))
