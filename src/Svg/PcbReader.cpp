@@ -377,7 +377,7 @@ std::string PcbError() {
 }
 
 ReadStatus ClosePcb() {
-    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::Read);
+    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::kRead);
     PcbFd = -1;
     return FileIO::IOError() ? ReadStatus::kIOFailed : ReadStatus::kOk;
 }
