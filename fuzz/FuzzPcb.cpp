@@ -57,7 +57,7 @@ Pass ReadPass() {
         p.Records.push_back(R);
     }
     if (p.End == Svg::ReadStatus::kBadFile) {
-        p.Error = Svg::PcbError();
+        p.Error = Svg::LayoutError();
     }
     return p;
 }
@@ -65,12 +65,12 @@ Pass ReadPass() {
 // Both passes over Name, checked against each other; the first is returned.
 Pass ReadTwice(const std::string& Name) {
     FileIO::ClearIOError();
-    FUZZ_CHECK(Svg::OpenPcb(Name) == Svg::ReadStatus::kOk);  // a regular file of ours
+    FUZZ_CHECK(Svg::OpenLayout(Name) == Svg::ReadStatus::kOk);  // a regular file of ours
     Pass First = ReadPass();
     FUZZ_CHECK(First.End != Svg::ReadStatus::kIOFailed);
-    FUZZ_CHECK(Svg::RewindPcb() == Svg::ReadStatus::kOk);
+    FUZZ_CHECK(Svg::RewindLayout() == Svg::ReadStatus::kOk);
     FUZZ_CHECK(Same(ReadPass(), First));
-    FUZZ_CHECK(Svg::ClosePcb() == Svg::ReadStatus::kOk);
+    FUZZ_CHECK(Svg::CloseLayout() == Svg::ReadStatus::kOk);
     if (First.End == Svg::ReadStatus::kBadFile) {
         const std::string& e = First.Error;
         FUZZ_CHECK(e.starts_with(Name + ":"));

@@ -57,22 +57,22 @@ struct Record {
 enum class ReadStatus : std::uint8_t {
     kOk,        ///< a record read; the file opened, rewound or closed
     kEnd,       ///< the layout's closing ")", with nothing but blanks and comments after it
-    kBadFile,   ///< not a PCB file: PcbError() says where and why
+    kBadFile,   ///< not a PCB file: LayoutError() says where and why
     kIOFailed,  ///< a file operation failed: the error is latched in FileIO
 };
 
 /// Opens the PCB file Name for reading; it must be a regular file, as it is
 /// read twice.
-[[nodiscard]] ReadStatus OpenPcb(const std::string& Name);
+[[nodiscard]] ReadStatus OpenLayout(const std::string& Name);
 /// Starts the file again from its first byte, line 1.
-[[nodiscard]] ReadStatus RewindPcb();
+[[nodiscard]] ReadStatus RewindLayout();
 /// The next record of the layout, checked against the file's syntax and
 /// ranges; kEnd after the last one.
 [[nodiscard]] ReadStatus NextRecord(Record& R);
 /// For kBadFile: "NAME:LINE: what is wrong", one line.
-std::string PcbError();
+std::string LayoutError();
 /// Closes the PCB file.
-[[nodiscard]] ReadStatus ClosePcb();
+[[nodiscard]] ReadStatus CloseLayout();
 
 // ---- What the drawing shows, and at what size (layout units) ----
 
