@@ -80,6 +80,9 @@ std::string LayoutError();
 std::int64_t NominalWidth(std::uint8_t w);
 /// A pad's nominal radius for pattern code p: 15 + p (a dot 30 + 2p across).
 std::int64_t NominalRadius(std::uint8_t p);
+/// The two as the picture's texts state them: "6 + 4w", "30 + 2p".
+std::string NominalWidthFormula();
+std::string NominalDotFormula();
 /// From now on lines and pads are drawn with the sizes of the code sheet S,
 /// which the picture calls Name: a listed code at its size and shape, any
 /// other at its nominal size.
