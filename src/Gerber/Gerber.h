@@ -143,7 +143,8 @@ enum class Taken : std::uint8_t { kOther, kAperture, kMacro, kMalformed };
 Taken TakeApertureParameter(std::string_view Text, bool FirstOfBlock, Aperture& Out,
                             std::string& Why);
 
-/// Forgets every macro: a new file starts.
+/// Forgets every macro, and what the file's apertures have evaluated of them
+/// (at most 16 MiB of macro text a file): a new file starts.
 void ForgetMacros();
 
 struct Point {

@@ -30,8 +30,13 @@ constexpr double kMaxValue = 1e6;
 // anything is allocated for it; a polygon has 3 to 12.
 constexpr int kMinPolygon = 3;
 constexpr int kMaxPolygon = 12;
+// Each aperture evaluates its macro's text anew, so a file of many apertures
+// of a long macro costs the product of the two: this bounds the sum for a
+// file (a real board's is well under a megabyte).
+constexpr std::size_t kMaxEvaluated = std::size_t{1} << 24;
+std::size_t Evaluated = 0;
 // More rings than a moire target is ever drawn with.
-constexpr int kMaxRings = 100;
+constexpr int kMaxRings = 20;
 
 struct Layout {
     int Code;
@@ -296,6 +301,16 @@ bool EvaluateMacro(std::string_view Name, const std::vector<double>& Mods,
         Why = "Unknown aperture macro " + std::string(Name) + ".";
         return false;
     }
+    std::size_t Size = 0;
+    for (const std::string& Text : It->second.Primitives) {
+        Size += Text.size() + 1;
+    }
+    if (Size > kMaxEvaluated - Evaluated) {
+        Why = "macro " + std::string(Name) + ": the file's apertures would evaluate more than " +
+              std::to_string(kMaxEvaluated) + " characters of macro text.";
+        return false;
+    }
+    Evaluated += Size;
     std::vector<double> Vars = Mods;
     Out.clear();
     std::size_t Number = 0;
@@ -313,6 +328,7 @@ bool EvaluateMacro(std::string_view Name, const std::vector<double>& Mods,
 
 void ForgetMacros() {
     Macros.clear();
+    Evaluated = 0;
     Open = nullptr;
     OpenName = {};
 }

@@ -16,11 +16,15 @@ constexpr double kPi = std::numbers::pi;
 // being a multiple of 4 they put a corner at each extreme of X and Y.
 constexpr int kChords = 72;
 // Cells across the longer side of the extent when a macro's shape is judged.
-constexpr int kGrid = 128;
+constexpr int kGrid = 64;
 // The least overlap (intersection over union) with a standard shape of the
 // same extent that makes a macro that shape: a rectangle rounded by a
 // quarter of its shorter side still is one.
 constexpr double kMatch = 0.90;
+// Beyond these a macro is judged no standard shape unseen: its outlines cost
+// the judging time in proportion, for every aperture that uses it.
+constexpr std::size_t kMaxJudgedContours = 32;
+constexpr std::size_t kMaxJudgedPoints = 1 << 16;
 
 Point Rotate(Point p, double Degrees) {
     if (Degrees == 0) {
@@ -57,11 +61,29 @@ void AddArc(std::vector<Point>& Out, Point Centre, double r, double From, double
     }
 }
 
+// The corners of the unit circle, once: a macro may draw thousands of circles.
+struct UnitCircle {
+    double Cos[kChords];
+    double Sin[kChords];
+};
+const UnitCircle& Unit() {
+    static const UnitCircle u = [] {
+        UnitCircle t{};
+        for (int i = 0; i < kChords; ++i) {
+            t.Cos[i] = std::cos(2 * kPi * i / kChords);
+            t.Sin[i] = std::sin(2 * kPi * i / kChords);
+        }
+        return t;
+    }();
+    return u;
+}
+
 Contour Circle(Point Centre, double r, bool Dark) {
+    const UnitCircle& u = Unit();
     Contour c{Dark, {}};
+    c.Points.reserve(kChords);
     for (int i = 0; i < kChords; ++i) {
-        double a = 2 * kPi * i / kChords;
-        c.Points.push_back({Centre.X + r * std::cos(a), Centre.Y + r * std::sin(a)});
+        c.Points.push_back({Centre.X + r * u.Cos[i], Centre.Y + r * u.Sin[i]});
     }
     return c;
 }
@@ -74,10 +96,16 @@ void AddHole(Contour& c, Point Centre, double r) {
     }
     Point First = c.Points.front();
     double Start = std::atan2(First.Y - Centre.Y, First.X - Centre.X);
+    double cs = std::cos(Start);
+    double sn = std::sin(Start);
+    const UnitCircle& u = Unit();
     c.Points.push_back(First);
     for (int i = 0; i <= kChords; ++i) {
-        double a = Start - 2 * kPi * i / kChords;
-        c.Points.push_back({Centre.X + r * std::cos(a), Centre.Y + r * std::sin(a)});
+        int k = i % kChords;
+        // The angle Start less the i-th corner's.
+        double x = cs * u.Cos[k] + sn * u.Sin[k];
+        double y = sn * u.Cos[k] - cs * u.Sin[k];
+        c.Points.push_back({Centre.X + r * x, Centre.Y + r * y});
     }
 }
 
@@ -235,40 +263,40 @@ std::size_t Cell(const Grid& g, int Row, int Column) {
            static_cast<std::size_t>(Column);
 }
 
-// Sets (or clears) the cells whose centres c covers, row by row, by the
-// even-odd rule.
+// Sets (or clears) the cells whose centres c covers, by the even-odd rule:
+// each edge gives its crossings with the rows of centres it spans, and each
+// row is filled between pairs of them.
 void Paint(Grid& g, const Contour& c) {
-    if (c.Points.size() < 3) {
-        return;
-    }
-    double Low = c.Points[0].Y;
-    double High = Low;
-    for (const Point& p : c.Points) {
-        Low = std::min(Low, p.Y);
-        High = std::max(High, p.Y);
-    }
-    int From = std::max(0, static_cast<int>(std::floor((Low - g.Bottom) / g.CellY - 0.5)));
-    int To = std::min(g.Rows - 1, static_cast<int>(std::ceil((High - g.Bottom) / g.CellY)));
-    std::vector<double> Crossings;
-    for (int r = From; r <= To; ++r) {
-        double y = g.Bottom + (r + 0.5) * g.CellY;
-        Crossings.clear();
-        for (std::size_t i = 0; i < c.Points.size(); ++i) {
-            const Point& a = c.Points[i];
-            const Point& b = c.Points[(i + 1) % c.Points.size()];
+    std::vector<std::pair<int, double>> Crossings;
+    for (std::size_t i = 0; i < c.Points.size(); ++i) {
+        const Point& a = c.Points[i];
+        const Point& b = c.Points[(i + 1) % c.Points.size()];
+        double Low = std::min(a.Y, b.Y);
+        double High = std::max(a.Y, b.Y);
+        double First = std::ceil((Low - g.Bottom) / g.CellY - 0.5) - 1;
+        double Last = std::ceil((High - g.Bottom) / g.CellY - 0.5);
+        int r0 = static_cast<int>(std::clamp(First, 0.0, static_cast<double>(g.Rows - 1)));
+        int r1 = static_cast<int>(std::clamp(Last, 0.0, static_cast<double>(g.Rows - 1)));
+        for (int r = r0; r <= r1; ++r) {
+            double y = g.Bottom + (r + 0.5) * g.CellY;
             if ((a.Y <= y) != (b.Y <= y)) {
-                Crossings.push_back(a.X + (y - a.Y) * (b.X - a.X) / (b.Y - a.Y));
+                Crossings.emplace_back(r, a.X + (y - a.Y) * (b.X - a.X) / (b.Y - a.Y));
             }
         }
-        std::sort(Crossings.begin(), Crossings.end());
-        for (std::size_t i = 0; i + 1 < Crossings.size(); i += 2) {
-            double c0 = std::ceil((Crossings[i] - g.Left) / g.CellX - 0.5);
-            double c1 = std::ceil((Crossings[i + 1] - g.Left) / g.CellX - 0.5);
-            int x0 = static_cast<int>(std::clamp(c0, 0.0, static_cast<double>(g.Columns)));
-            int x1 = static_cast<int>(std::clamp(c1, 0.0, static_cast<double>(g.Columns)));
-            std::fill(g.Dark.begin() + static_cast<std::ptrdiff_t>(Cell(g, r, x0)),
-                      g.Dark.begin() + static_cast<std::ptrdiff_t>(Cell(g, r, x1)), c.Dark ? 1 : 0);
+    }
+    std::sort(Crossings.begin(), Crossings.end());
+    for (std::size_t i = 0; i + 1 < Crossings.size(); i += 2) {
+        if (Crossings[i].first != Crossings[i + 1].first) {
+            --i;  // an odd row, which cannot be: skip its last crossing
+            continue;
         }
+        int r = Crossings[i].first;
+        double c0 = std::ceil((Crossings[i].second - g.Left) / g.CellX - 0.5);
+        double c1 = std::ceil((Crossings[i + 1].second - g.Left) / g.CellX - 0.5);
+        int x0 = static_cast<int>(std::clamp(c0, 0.0, static_cast<double>(g.Columns)));
+        int x1 = static_cast<int>(std::clamp(c1, 0.0, static_cast<double>(g.Columns)));
+        std::fill(g.Dark.begin() + static_cast<std::ptrdiff_t>(Cell(g, r, x0)),
+                  g.Dark.begin() + static_cast<std::ptrdiff_t>(Cell(g, r, x1)), c.Dark ? 1 : 0);
     }
 }
 
@@ -293,7 +321,11 @@ double Overlap(const Grid& g, Test Inside) {
 void Classify(Aperture& A, const std::vector<Contour>& Contours) {
     double w = A.Width;
     double h = A.Height;
-    if (!(w > 0) || !(h > 0)) {
+    std::size_t Points = 0;
+    for (const Contour& c : Contours) {
+        Points += c.Points.size();
+    }
+    if (!(w > 0) || !(h > 0) || Contours.size() > kMaxJudgedContours || Points > kMaxJudgedPoints) {
         return;
     }
     Grid g;
@@ -366,7 +398,8 @@ void Classify(Aperture& A, const std::vector<Contour>& Contours) {
         }
     }
     int Vertices = 0;
-    for (int k = 3; k <= 12; ++k) {
+    // Nothing beats a match this close by the margin.
+    for (int k = 3; k <= 12 && BestOverlap < 0.995; ++k) {
         // Only a polygon with the same extent: the cells see nothing beyond it.
         double px0 = Centre.X;
         double py0 = Centre.Y;
@@ -386,16 +419,21 @@ void Classify(Aperture& A, const std::vector<Contour>& Contours) {
             continue;
         }
         double Apothem = Far * std::cos(kPi / k);
-        bool Better = Consider(
-            Shape::kPolygon, Overlap(g, [&](double x, double y) {
-                for (int i = 0; i < k; ++i) {
-                    double a = Angle + (2 * i + 1) * kPi / k;
-                    if ((x - Centre.X) * std::cos(a) + (y - Centre.Y) * std::sin(a) > Apothem) {
-                        return false;
-                    }
-                }
-                return true;
-            }));
+        double Nx[12];
+        double Ny[12];
+        for (int i = 0; i < k; ++i) {
+            Nx[i] = std::cos(Angle + (2 * i + 1) * kPi / k);
+            Ny[i] = std::sin(Angle + (2 * i + 1) * kPi / k);
+        }
+        bool Better =
+            Consider(Shape::kPolygon, Overlap(g, [&](double x, double y) {
+                         for (int i = 0; i < k; ++i) {
+                             if ((x - Centre.X) * Nx[i] + (y - Centre.Y) * Ny[i] > Apothem) {
+                                 return false;
+                             }
+                         }
+                         return true;
+                     }));
         Vertices = Better ? k : Vertices;
     }
     A.Kind = Best;
@@ -462,9 +500,25 @@ void Measure(Aperture& A) {
     } else if (A.Kind != Shape::kPolygon) {  // a polygon's is its outer diameter, as read
         A.Stroke = std::min(A.Width, A.Height);
     }
-    if (!A.Primitives.empty()) {
-        Classify(A, Contours);
+    if (A.Primitives.empty()) {
+        return;
     }
+    // Files define one macro for many apertures, often with the same values.
+    static std::vector<Primitive> Last;
+    static Shape LastKind = Shape::kOther;
+    static int LastVertices = 0;
+    auto Same = [](const Primitive& a, const Primitive& b) {
+        return a.Code == b.Code && a.Dark == b.Dark && a.Values == b.Values;
+    };
+    if (std::equal(Last.begin(), Last.end(), A.Primitives.begin(), A.Primitives.end(), Same)) {
+        A.Kind = LastKind;
+        A.Vertices = LastVertices;
+        return;
+    }
+    Classify(A, Contours);
+    Last = A.Primitives;
+    LastKind = A.Kind;
+    LastVertices = A.Vertices;
 }
 
 }  // namespace Gerber
