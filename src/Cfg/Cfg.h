@@ -75,7 +75,8 @@ struct FileFacts {
     unsigned XDecimals = 0;
     unsigned YDecimals = 0;
     std::vector<Defined> Apertures;        ///< in D-code order
-    std::vector<std::int32_t> OutOfRange;  ///< D codes defined that a configuration cannot hold
+    std::vector<std::int32_t> OutOfRange;  ///< D codes defined that a configuration cannot
+                                           ///< hold (the first 16)
 };
 
 enum class ScanStatus : std::uint8_t { kOk, kBadFile, kIOFailed };

@@ -15,6 +15,11 @@ namespace {
 // seen, and the limit bounds what a block costs.
 constexpr std::size_t kMaxParameter = 65536;
 
+// What a definition keeps does not grow with the file: the name of a macro
+// as far as a comment shows it, and the first few D codes out of range.
+constexpr std::size_t kMaxName = 80;
+constexpr std::size_t kMaxNoted = 16;
+
 constexpr std::uint8_t kDrawn = 1;
 constexpr std::uint8_t kFlashed = 2;
 
@@ -46,11 +51,19 @@ void Stop(std::string Message) {
 void KeepAperture(Gerber::Aperture&& A) {
     std::int32_t d = A.DCode;
     if (d < Dize274::kFirstAperture || d > Dize274::kLastAperture) {
-        State.Facts->OutOfRange.push_back(d);
+        std::vector<std::int32_t>& Out = State.Facts->OutOfRange;
+        if (Out.size() < kMaxNoted && std::find(Out.begin(), Out.end(), d) == Out.end()) {
+            Out.push_back(d);
+        }
         return;
     }
-    A.Primitives.clear();  // a picture's, not a configuration's
-    A.Primitives.shrink_to_fit();
+    // The shapes and modifiers are a picture's, not a configuration's.
+    A.Primitives = {};
+    A.Modifiers = {};
+    if (A.Template.size() > kMaxName) {
+        A.Template.resize(kMaxName);
+    }
+    A.Template.shrink_to_fit();
     std::vector<Defined>& All = State.Facts->Apertures;
     std::int32_t& s = State.Slot[static_cast<std::size_t>(d)];
     Defined D{std::move(A), Parser::LineNo, 0, false, false};
