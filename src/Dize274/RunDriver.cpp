@@ -64,6 +64,8 @@ void ShowHelp() {
     WriteLine("  <PCB file>       the layout file to write (default: <Gerber file> with .PCB)");
     WriteLine("  <configuration>  the settings (default: Lumarind.Cfg if present, else built-in)");
     WriteLine("");
+    WriteLine("lumarind-cfg writes the configuration from a Gerber file's own apertures,");
+    WriteLine("lumarind-svg draws the PCB file.");
     WriteLine("Everything else: man Lumarind");
 }
 
