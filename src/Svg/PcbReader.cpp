@@ -18,21 +18,26 @@ namespace {
 // may be of any length: only its first kShownMax bytes are kept, to be shown.
 constexpr std::size_t kBufferSize = 65536;
 char Buffer[kBufferSize];
-std::size_t Pos = 0;
-std::size_t Fill = 0;
-bool AtEnd = false;       // the file's end was read, or a read failed
-bool ReadFailed = false;  // ... and then the error is latched
-
 std::string PcbName;
 int PcbFd = -1;
-std::int64_t LineNo = 1;  // the line of the next byte
-bool AfterCR = false;     // an LF right after a CR ends no other line
-bool LineEnded = false;   // the last byte taken ended a line
-std::string Message;      // what LayoutError returns
+std::string Message;  // what LayoutError returns
 
 // Where in the layout the reader is.
 enum class Place : std::uint8_t { kBeforeLayout, kLayout, kLines, kPads, kDone };
-Place Where = Place::kBeforeLayout;
+
+// Where a pass is in the file, with the values each pass starts from: the
+// rewind starts a fresh one.
+struct PassState {
+    std::size_t Pos = 0;
+    std::size_t Fill = 0;
+    bool AtEnd = false;       // the file's end was read, or a read failed
+    bool ReadFailed = false;  // ... and then the error is latched
+    std::int64_t LineNo = 1;  // the line of the next byte
+    bool AfterCR = false;     // an LF right after a CR ends no other line
+    bool LineEnded = false;   // the last byte taken ended a line
+    Place Where = Place::kBeforeLayout;
+};
+PassState Pass;
 
 // Tokens: "(", ")", a text (a run of anything but blanks, line ends,
 // parentheses and "{"), the file's end, and kFault for a failed read or a
@@ -50,35 +55,35 @@ ReadStatus Fault = ReadStatus::kOk;
 // The next byte without taking it; -1 at the end of the file or of what
 // could be read.
 int Peek() {
-    if (Pos == Fill) {
-        if (AtEnd) {
+    if (Pass.Pos == Pass.Fill) {
+        if (Pass.AtEnd) {
             return -1;
         }
-        Pos = 0;
-        Fill = FileIO::ReadSome(PcbFd, PcbName, Buffer, kBufferSize);
-        if (Fill == 0) {
-            AtEnd = true;
-            ReadFailed = FileIO::IOError();
+        Pass.Pos = 0;
+        Pass.Fill = FileIO::ReadSome(PcbFd, PcbName, Buffer, kBufferSize);
+        if (Pass.Fill == 0) {
+            Pass.AtEnd = true;
+            Pass.ReadFailed = FileIO::IOError();
             return -1;
         }
     }
-    return static_cast<unsigned char>(Buffer[Pos]);
+    return static_cast<unsigned char>(Buffer[Pass.Pos]);
 }
 
 // Takes the byte c that Peek showed; a line ends at CR, at LF and at CR LF.
 void Take(int c) {
-    ++Pos;
+    ++Pass.Pos;
     if (c == '\n') {
-        LineNo += AfterCR ? 0 : 1;
-        AfterCR = false;
-        LineEnded = true;
+        Pass.LineNo += Pass.AfterCR ? 0 : 1;
+        Pass.AfterCR = false;
+        Pass.LineEnded = true;
     } else if (c == '\r') {
-        ++LineNo;
-        AfterCR = true;
-        LineEnded = true;
+        ++Pass.LineNo;
+        Pass.AfterCR = true;
+        Pass.LineEnded = true;
     } else {
-        AfterCR = false;
-        LineEnded = false;
+        Pass.AfterCR = false;
+        Pass.LineEnded = false;
     }
 }
 
@@ -98,7 +103,7 @@ ReadStatus Bad(std::int64_t Line, std::string_view Why) {
 
 // The last line that holds anything: the file's end is reported there.
 std::int64_t EndLine() {
-    return LineEnded ? LineNo - 1 : LineNo;
+    return Pass.LineEnded ? Pass.LineNo - 1 : Pass.LineNo;
 }
 
 Tok ReadFault() {
@@ -108,11 +113,11 @@ Tok ReadFault() {
 
 // Skips a comment from its "{" to its "}".
 bool SkipComment() {
-    std::int64_t Start = LineNo;
+    std::int64_t Start = Pass.LineNo;
     Take('{');
     for (int c = Peek(); c != '}'; c = Peek()) {
         if (c < 0) {
-            if (!ReadFailed) {
+            if (!Pass.ReadFailed) {
                 Fault = Bad(Start, "comment not closed: \"{\" without \"}\"");
             }
             return false;
@@ -151,10 +156,10 @@ Tok Scan() {
             Take(c);
         } else if (!SkipComment()) {
             What = Tok::kFault;
-            return ReadFailed ? ReadFault() : What;
+            return Pass.ReadFailed ? ReadFault() : What;
         }
     }
-    TokLine = c < 0 ? EndLine() : LineNo;
+    TokLine = c < 0 ? EndLine() : Pass.LineNo;
     if (c < 0) {
         What = Tok::kEnd;
     } else if (c == '(' || c == ')') {
@@ -165,7 +170,7 @@ Tok Scan() {
         What = Tok::kText;
     }
     // The end of what could be read, or a text cut short by it, is no token.
-    return ReadFailed ? ReadFault() : What;
+    return Pass.ReadFailed ? ReadFault() : What;
 }
 
 bool IsWord(std::string_view Word) {
@@ -233,7 +238,7 @@ std::string Opening(std::string_view Word) {
 
 // The numbers and the ")" of a record whose "(" was read.
 ReadStatus ReadRecord(Record& R) {
-    bool Line = Where == Place::kLines;
+    bool Line = Pass.Where == Place::kLines;
     std::span<const Field> Fields(Line ? std::span<const Field>(kLineFields)
                                        : std::span<const Field>(kPadFields));
     std::string_view Shape =
@@ -278,19 +283,12 @@ ReadStatus OpenList(Place Next, std::string_view Expected) {
     if (What != Tok::kOpen) {
         return Unexpected(Expected);
     }
-    Where = Next;
+    Pass.Where = Next;
     return ReadStatus::kOk;
 }
 
 void StartOver() {
-    Pos = 0;
-    Fill = 0;
-    AtEnd = false;
-    ReadFailed = false;
-    LineNo = 1;
-    AfterCR = false;
-    LineEnded = false;
-    Where = Place::kBeforeLayout;
+    Pass = {};
 }
 
 }  // namespace
@@ -327,7 +325,7 @@ ReadStatus NextRecord(Record& R) {
             return Fault;
         }
         ReadStatus s = ReadStatus::kOk;
-        switch (Where) {
+        switch (Pass.Where) {
             case Place::kBeforeLayout:
                 if (!IsWord(Dize274::kLayoutWord)) {
                     return Unexpected("not a PCB file: " + Opening(Dize274::kLayoutWord));
@@ -343,7 +341,7 @@ ReadStatus NextRecord(Record& R) {
                     s = OpenList(Place::kPads,
                                  "\"(\" after \"" + std::string(Dize274::kPadsWord) + "\"");
                 } else if (What == Tok::kClose) {
-                    Where = Place::kDone;
+                    Pass.Where = Place::kDone;
                 } else {
                     return Unexpected(Opening(Dize274::kLinesWord) + ", " +
                                       Opening(Dize274::kPadsWord) + " or the layout's \")\"");
@@ -355,10 +353,10 @@ ReadStatus NextRecord(Record& R) {
                     return ReadRecord(R);
                 }
                 if (What != Tok::kClose) {
-                    return Unexpected(Where == Place::kLines ? "a line record or \")\""
-                                                             : "a pad record or \")\"");
+                    return Unexpected(Pass.Where == Place::kLines ? "a line record or \")\""
+                                                                  : "a pad record or \")\"");
                 }
-                Where = Place::kLayout;
+                Pass.Where = Place::kLayout;
                 break;
             case Place::kDone:
                 if (What != Tok::kEnd) {

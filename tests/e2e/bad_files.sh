@@ -43,12 +43,11 @@ snapshot board.gbr
 chmod 000 board.gbr
 as_user=()
 if [ "$(id -u)" = 0 ]; then
-    if command -v setpriv >/dev/null; then
-        chmod 711 "$work"
-        chmod 777 .
-        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-    else
+    if ! command -v setpriv >/dev/null; then
         echo "SKIP unreadable input: running as root without setpriv"
+    elif copies_for_nobody "an unreadable input"; then
+        chmod 777 .
+        as_user=("${as_nobody[@]}")
     fi
 fi
 if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then

@@ -57,6 +57,27 @@ else
     sanitized=0
 fi
 
+# For runs as nobody (as root): bin and no_tmpfile become copies in the
+# scratch directory, which nobody can reach wherever the build lies (a folder
+# above it may be closed to others), and as_nobody the command's start. False,
+# with a note saying what is not checked, where nobody cannot run them there.
+as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+copies_for_nobody() {  # $1 what is not checked otherwise
+    chmod 711 "$work"
+    if [ ! -d "$meta/bin" ]; then
+        chmod 755 "$meta"
+        mkdir -m 755 "$meta/bin"
+        cp "$bin" "$meta/bin/" && bin="$meta/bin/$(basename "$bin")"
+        if [ -n "$no_tmpfile" ]; then
+            cp "$no_tmpfile" "$meta/bin/" && no_tmpfile="$meta/bin/$(basename "$no_tmpfile")"
+        fi
+    fi
+    if ! "${as_nobody[@]}" "$bin" --version >/dev/null 2>&1; then
+        echo "NOTE: nobody cannot run a program in $work: $1 is not checked"
+        return 1
+    fi
+}
+
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))

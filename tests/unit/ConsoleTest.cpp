@@ -7,9 +7,6 @@
 #include <limits>
 
 #include "Dize274/Console.h"
-#include "Dize274/Dize274.h"
-#include "FileIO/FileIOInternal.h"
-#include "Parser/Parser.h"
 #include "TestSupport.h"
 
 namespace {
@@ -33,59 +30,6 @@ TEST(IntToText, PlainDecimalAtTheExtremes) {
          }) {
         EXPECT_EQ(IntToText(r.N), r.Text);
     }
-}
-
-class Console : public TempDirTest {
-   protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        FileIO::ClearIOError();
-        WriteBytes("in.gbr", "A\r\nB\r\n");
-        Parser::OpenInput("in.gbr");  // line number 0: nothing read yet
-    }
-    void TearDown() override {
-        FileIO::ClearIOError();
-        TempDirTest::TearDown();
-    }
-};
-
-TEST_F(Console, WarningCarriesTheCurrentLineAndLetsTheRunGoOn) {
-    EXPECT_EQ(CaptureStdout([] { Dize274::Warning("x"); }), "Line 0 - WARNING: x\r\n");
-    EXPECT_EQ(Parser::GetChar(), 'A');
-    EXPECT_EQ(Parser::GetChar(), 'B');
-    EXPECT_EQ(CaptureStdout([] { Dize274::Warning("Unknown D code (5)."); }),
-              "Line 2 - WARNING: Unknown D code (5).\r\n");
-}
-
-TEST_F(Console, ErrorPrefixesTheLineThenHalts) {
-    EXPECT_FATAL(Dize274::Error("Integer number expected."),
-                 "Line 0 - ERROR: Integer number expected.\r\nFatal error - program halted.\r\n");
-    (void)Parser::GetChar();
-    (void)Parser::GetChar();
-    EXPECT_FATAL(Dize274::Error("Unexpected character (*)."),
-                 "Line 2 - ERROR: Unexpected character (*).\r\nFatal error - program halted.\r\n");
-}
-
-TEST_F(Console, FatalWritesNoLinePrefix) {
-    EXPECT_FATAL(Dize274::Fatal("File board.gbr not found"),
-                 "File board.gbr not found\r\nFatal error - program halted.\r\n");
-    EXPECT_FATAL(Dize274::Fatal(""), "\r\nFatal error - program halted.\r\n");
-}
-
-TEST_F(Console, CheckIOIsSilentAfterSuccess) {
-    FileIO::SetIOResult(0);
-    EXPECT_EQ(CaptureStdout([] { Dize274::CheckIO("board.gbr"); }), "");
-    EXPECT_FALSE(FileIO::IOError());
-}
-
-TEST_F(Console, CheckIOReportsTheLatchedErrorWithoutLineNumber) {
-    (void)Parser::GetChar();
-    FileIO::SetIOResult(2);
-    EXPECT_FATAL(Dize274::CheckIO("board.gbr"),
-                 "File board.gbr not found\r\nFatal error - program halted.\r\n");
-    FileIO::SetIOResult(65535);
-    EXPECT_FATAL(Dize274::CheckIO("board.PCB"),
-                 "I/O error (Error code 65535)\r\nFatal error - program halted.\r\n");
 }
 
 // Before the PCB file is put in place, a console that will take no more ends
