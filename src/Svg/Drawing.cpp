@@ -45,7 +45,10 @@ std::string CodeList(std::uint64_t Bits, int Count) {
     std::string List;
     for (int c = 0; c < Count; ++c) {
         if ((Bits >> c & 1) != 0) {
-            List += (List.empty() ? "" : ", ") + std::to_string(c);
+            if (!List.empty()) {
+                List += ", ";
+            }
+            List += std::to_string(c);
         }
     }
     return List;
