@@ -131,28 +131,53 @@ std::vector<Group> MergeWidths(const std::vector<Group>& Sizes) {
 
 // The pads: the closest pair of one shape merged, again and again, until the
 // codes suffice; shapes stay apart, as there are fewer shapes than codes.
+// Each group keeps its nearest partner: a merge only makes the merged group
+// farther from the others, so only the partners of the two merged ones are
+// looked for again, and a board of thousands of pads merges in moments.
 std::vector<Group> MergePads(std::vector<Group> All) {
-    while (All.size() > static_cast<std::size_t>(Sheet::kPatternCodes)) {
-        std::size_t Best = 0;
-        std::size_t With = 0;
-        double BestCost = 2;
-        for (std::size_t i = 0; i < All.size(); ++i) {
-            for (std::size_t j = i + 1; j < All.size(); ++j) {
-                if (All[i].Shape != All[j].Shape) {
-                    continue;
-                }
-                double c = MergedCost(All[i], All[j]);
-                if (c < BestCost) {
-                    BestCost = c;
-                    Best = i;
-                    With = j;
+    constexpr double kNone = 2;  // more than any cost: Spread is below 1
+    std::size_t n = All.size();
+    std::vector<bool> Alive(n, true);
+    std::vector<std::size_t> Near(n, 0);
+    std::vector<double> NearCost(n, kNone);
+    auto FindNear = [&](std::size_t i) {
+        NearCost[i] = kNone;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (k != i && Alive[k] && All[k].Shape == All[i].Shape) {
+                double c = MergedCost(All[i], All[k]);
+                if (c < NearCost[i]) {
+                    NearCost[i] = c;
+                    Near[i] = k;
                 }
             }
         }
-        All[Best] = Merged(All[Best], All[With]);
-        All.erase(All.begin() + static_cast<std::ptrdiff_t>(With));
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        FindNear(i);
     }
-    return All;
+    for (std::size_t Left = n; Left > static_cast<std::size_t>(Sheet::kPatternCodes); --Left) {
+        std::size_t Best = n;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (Alive[i] && (Best == n || NearCost[i] < NearCost[Best])) {
+                Best = i;
+            }
+        }
+        std::size_t With = Near[Best];
+        All[Best] = Merged(All[Best], All[With]);
+        Alive[With] = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (Alive[i] && (i == Best || Near[i] == Best || Near[i] == With)) {
+                FindNear(i);
+            }
+        }
+    }
+    std::vector<Group> Kept;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (Alive[i]) {
+            Kept.push_back(std::move(All[i]));
+        }
+    }
+    return Kept;
 }
 
 double Worst(const std::vector<Group>& Groups) {
