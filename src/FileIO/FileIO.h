@@ -36,7 +36,7 @@ std::string ChangeExt(std::string_view Source, std::string_view Ext);
 // ---- System file calls (each sets the pending result on failure) ----
 
 /// How a file was used, which decides the code of an EIO.
-enum class Access { Read, Write };
+enum class Access : std::uint8_t { kRead, kWrite };
 
 /// Opens an existing file for reading; -1 on failure. A directory is refused.
 int OpenRead(const std::string& Name);

@@ -48,12 +48,12 @@ std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name);
 
 /// What a commit did to the file Name named.
 enum class Outcome : std::uint8_t {
-    Replaced,       ///< the complete new file took its place, keeping its identity
-    Rewritten,      ///< the new contents were copied into the file itself, which
-                    ///< keeps what a new file could not (links, owner, attributes)
-    Written,        ///< a device, pipe or descriptor link was written directly
-    Untouched,      ///< nothing changed: the commit failed, or an error was pending
-    PartlyWritten,  ///< the copy into the file, or a direct write, failed midway
+    kReplaced,       ///< the complete new file took its place, keeping its identity
+    kRewritten,      ///< the new contents were copied into the file itself, which
+                     ///< keeps what a new file could not (links, owner, attributes)
+    kWritten,        ///< a device, pipe or descriptor link was written directly
+    kUntouched,      ///< nothing changed: the commit failed, or an error was pending
+    kPartlyWritten,  ///< the copy into the file, or a direct write, failed midway
 };
 /// CommitReplacing, saying which way it went (the tests look).
 Outcome Commit();

@@ -29,11 +29,11 @@ namespace {
 // commit where the file system allows (nothing is left even after SIGKILL),
 // else with one that the signal handlers remove. Where that directory takes
 // no new file but the old one may be written, the contents wait in memory.
-enum class Way : std::uint8_t { Direct, Unnamed, Named, Memory };
+enum class Way : std::uint8_t { kDirect, kUnnamed, kNamed, kMemory };
 
 std::string OutName;  // as the caller named it: the reports use it
 int OutFile = -1;     // where the writes go
-Way OutWay = Way::Direct;
+Way OutWay = Way::kDirect;
 bool Failed = false;  // a write failed: the contents are not complete
 
 // The target is reached through its directory, held open, so that neither a
@@ -77,7 +77,7 @@ void ReleaseSignals(const sigset_t& Before) {
 }
 
 void RecordFailure(int Errno) {
-    SetIOResult(CodeForErrno(Errno, Access::Write, OutName));
+    SetIOResult(CodeForErrno(Errno, Access::kWrite, OutName));
 }
 
 // Only "/" separates directories for the system.
@@ -196,7 +196,7 @@ bool OpenUnnamed() {
         return false;
     }
     OutFile = Fd;
-    OutWay = Way::Unnamed;
+    OutWay = Way::kUnnamed;
     return true;
 #else
     return false;
@@ -214,7 +214,7 @@ void CatchCleanupSignals() {
     }
 }
 
-enum class Made : std::uint8_t { File, Refused, Reported };
+enum class Made : std::uint8_t { kFile, kRefused, kReported };
 
 // A new file named TempBase, its "XXXXXX" made unique, removed again by the
 // usual signals. A directory that refuses it is left to the caller when there
@@ -234,7 +234,7 @@ Made CreateNamed() {
         }
     }
     if (OutFile >= 0) {
-        OutWay = Way::Named;
+        OutWay = Way::kNamed;
         TempOnDisk = true;
         DirForSignal = DirFd;
         if (TempBase.size() >= sizeof TempForSignal) {
@@ -244,13 +244,13 @@ Made CreateNamed() {
     }
     ReleaseSignals(Before);
     if (OutFile >= 0) {
-        return Made::File;
+        return Made::kFile;
     }
     if ((Error == EACCES || Error == EPERM) && OldFile >= 0) {
-        return Made::Refused;
+        return Made::kRefused;
     }
     RecordFailure(Error);
-    return Made::Reported;
+    return Made::kReported;
 }
 
 // The temporary file beside the target.
@@ -263,7 +263,7 @@ Made CreateTemp() {
     bool Long = 1 + Base.size() + kLetters.size() > NAME_MAX;
     TempBase =
         "." + std::string(Long ? kShortBase : std::string_view(Base)) + std::string(kLetters);
-    return OpenUnnamed() ? Made::File : CreateNamed();
+    return OpenUnnamed() ? Made::kFile : CreateNamed();
 }
 
 // The contents of a file to be rewritten in place, kept where no directory
@@ -274,12 +274,12 @@ void CreateInMemory() {
         RecordFailure(errno);
         return;
     }
-    OutWay = Way::Memory;
+    OutWay = Way::kMemory;
 }
 
 // Written as the shell's ">" writes, wherever Name leads.
 void OpenDirect() {
-    OutWay = Way::Direct;
+    OutWay = Way::kDirect;
     OutFile = ::open(OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (OutFile < 0) {
         RecordFailure(errno);
@@ -305,7 +305,7 @@ void OpenExisting(int Target, const struct stat& St) {
     }
     // Where /proc cannot tell which directory a link leads to, the old file
     // is rewritten in place too.
-    if (!Located || CreateTemp() == Made::Refused) {
+    if (!Located || CreateTemp() == Made::kRefused) {
         CreateInMemory();
     }
 }
@@ -364,26 +364,26 @@ bool LinkUnnamed() {
 
 // The complete temporary file takes the target's name.
 Outcome Rename() {
-    if (OutWay == Way::Unnamed && !LinkUnnamed()) {
-        return Outcome::Untouched;
+    if (OutWay == Way::kUnnamed && !LinkUnnamed()) {
+        return Outcome::kUntouched;
     }
-    CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
+    CloseFile(std::exchange(OutFile, -1), OutName, Access::kWrite);
     if (IOError()) {
-        return Outcome::Untouched;
+        return Outcome::kUntouched;
     }
     if (::renameat(DirFd, TempBase.c_str(), DirFd, Base.c_str()) != 0) {
         RecordFailure(errno);
-        return Outcome::Untouched;
+        return Outcome::kUntouched;
     }
     TempOnDisk = false;
     TempForSignal[0] = '\0';
-    return Outcome::Replaced;
+    return Outcome::kReplaced;
 }
 
 // A failure of the copy into the old file, which Changed says it reached.
 Outcome Broken(int Errno, bool Changed) {
     RecordFailure(Errno);
-    return Changed ? Outcome::PartlyWritten : Outcome::Untouched;
+    return Changed ? Outcome::kPartlyWritten : Outcome::kUntouched;
 }
 
 // The complete contents go into the old file itself. Its space is taken
@@ -427,8 +427,8 @@ Outcome Rewrite() {
     if (::ftruncate(OldFile, Size) != 0) {
         return Broken(errno, true);
     }
-    CloseFile(std::exchange(OldFile, -1), OutName, Access::Write);
-    return IOError() ? Outcome::PartlyWritten : Outcome::Rewritten;
+    CloseFile(std::exchange(OldFile, -1), OutName, Access::kWrite);
+    return IOError() ? Outcome::kPartlyWritten : Outcome::kRewritten;
 }
 
 // Setting the mode fails on file systems without Unix modes (FAT through
@@ -444,7 +444,7 @@ Outcome PutInPlace() {
         }
         return Rename();
     }
-    if (OutWay != Way::Memory && CopyIdentity(OldFile, OutFile)) {
+    if (OutWay != Way::kMemory && CopyIdentity(OldFile, OutFile)) {
         return Rename();
     }
     return Rewrite();
@@ -467,7 +467,7 @@ void Release() {
     if (DirFd >= 0) {
         ::close(std::exchange(DirFd, -1));
     }
-    OutWay = Way::Direct;
+    OutWay = Way::kDirect;
 }
 
 }  // namespace
@@ -510,12 +510,12 @@ void WriteReplacing(const char* Bytes, std::size_t Size) {
 Outcome Commit() {
     sigset_t Before;
     HoldSignals(Before);
-    Outcome Result = Outcome::Untouched;
+    Outcome Result = Outcome::kUntouched;
     if (OutFile < 0) {
         // Nothing was opened: the open's failure is already pending.
-    } else if (OutWay == Way::Direct) {
-        CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
-        Result = Failed || IOError() ? Outcome::PartlyWritten : Outcome::Written;
+    } else if (OutWay == Way::kDirect) {
+        CloseFile(std::exchange(OutFile, -1), OutName, Access::kWrite);
+        Result = Failed || IOError() ? Outcome::kPartlyWritten : Outcome::kWritten;
     } else if (!Failed && !IOError()) {
         Result = PutInPlace();
     }

@@ -249,7 +249,7 @@ void StartInput() {
 // Only reached when a run was abandoned midway and another starts.
 void DropInput() {
     if (InFile >= 0) {
-        FileIO::CloseFile(InFile, InName, FileIO::Access::Read);
+        FileIO::CloseFile(InFile, InName, FileIO::Access::kRead);
         FileIO::ClearIOError();
         InFile = -1;
     }
@@ -289,7 +289,7 @@ void CloseInput() {
     }
     int Fd = InFile;
     InFile = -1;
-    FileIO::CloseFile(Fd, InName, FileIO::Access::Read);
+    FileIO::CloseFile(Fd, InName, FileIO::Access::kRead);
     CheckOperation();
 }
 

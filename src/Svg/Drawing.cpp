@@ -58,12 +58,27 @@ std::int64_t ShorterSide(std::int64_t Longer, std::int64_t Shorter) {
 
 }  // namespace
 
+// The nominal sizes: a width of kWidthBase + kWidthStep * w, a radius of
+// kRadiusBase + p.
+constexpr std::int64_t kWidthBase = 6;
+constexpr std::int64_t kWidthStep = 4;
+constexpr std::int64_t kRadiusBase = 15;
+static_assert(kWidthBase % 2 == 0 && kWidthStep % 2 == 0, "a line's half width is whole");
+
 std::int64_t NominalWidth(std::uint8_t w) {
-    return 6 + 4 * std::int64_t{w};
+    return kWidthBase + kWidthStep * std::int64_t{w};
 }
 
 std::int64_t NominalRadius(std::uint8_t p) {
-    return 15 + std::int64_t{p};
+    return kRadiusBase + std::int64_t{p};
+}
+
+std::string NominalWidthFormula() {
+    return std::to_string(kWidthBase) + " + " + std::to_string(kWidthStep) + "w";
+}
+
+std::string NominalDotFormula() {
+    return std::to_string(2 * kRadiusBase) + " + 2p";
 }
 
 void UseSheet(const Sheet::CodeSheet& S, std::string_view SheetName) {

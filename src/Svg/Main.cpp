@@ -37,7 +37,7 @@ void ShowHelp() {
 
 void Check(ReadStatus s) {
     if (s == ReadStatus::kBadFile) {
-        Fail(PcbError());
+        Fail(LayoutError());
     }
     if (s == ReadStatus::kIOFailed) {
         FailIO(PcbName);
@@ -86,7 +86,7 @@ void ReadSheet() {
 
 // The first pass: the whole file checked, its records counted and bounded.
 Summary Survey() {
-    Check(OpenPcb(PcbName));
+    Check(OpenLayout(PcbName));
     Summary S;
     Record R;
     ReadStatus s = ReadStatus::kOk;
@@ -101,7 +101,7 @@ Summary Survey() {
 
 // The second pass: the records drawn inside the frame the first one found.
 void Draw(const Summary& First) {
-    Check(RewindPcb());
+    Check(RewindLayout());
     if (!OpenSvg(SvgName, PcbName, First)) {
         FailIO(SvgName);
     }
@@ -120,7 +120,7 @@ void Draw(const Summary& First) {
     if (!(Again == First)) {
         Fail(PcbName + ": changed while it was being read");
     }
-    Check(ClosePcb());
+    Check(CloseLayout());
     CheckConsole();  // a run that cannot report its end leaves the old picture
     if (!CloseSvg()) {
         FailIO(SvgName);

@@ -7,6 +7,7 @@
 
 #include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
 #include "Svg/Svg.h"
 
 namespace Svg {
@@ -27,7 +28,7 @@ int PcbFd = -1;
 std::int64_t LineNo = 1;  // the line of the next byte
 bool AfterCR = false;     // an LF right after a CR ends no other line
 bool LineEnded = false;   // the last byte taken ended a line
-std::string Error;
+std::string Message;      // what LayoutError returns
 
 // Where in the layout the reader is.
 enum class Place : std::uint8_t { kBeforeLayout, kLayout, kLines, kPads, kDone };
@@ -45,7 +46,6 @@ std::size_t TextSize = 0;
 bool IsNumber = false;
 std::int64_t Value = 0;  // saturates far beyond 32 bits, which the range check then refuses
 ReadStatus Fault = ReadStatus::kOk;
-constexpr std::int64_t kValueLimit = std::int64_t{1} << 40;
 
 // The next byte without taking it; -1 at the end of the file or of what
 // could be read.
@@ -91,8 +91,8 @@ bool EndsText(int c) {
 }
 
 ReadStatus Bad(std::int64_t Line, std::string_view Why) {
-    Error = PcbName + ":" + std::to_string(Line) + ": ";
-    Error += Why;
+    Message = PcbName + ":" + std::to_string(Line) + ": ";
+    Message += Why;
     return ReadStatus::kBadFile;
 }
 
@@ -133,7 +133,7 @@ void ScanText(int c) {
             Shown[TextSize] = static_cast<char>(c);
         }
         if (c >= '0' && c <= '9') {
-            Value = Value < kValueLimit ? Value * 10 + (c - '0') : Value;
+            Value = Value < Parser::kNumberLimit ? Value * 10 + (c - '0') : Value;
         } else if (c != '-' || TextSize > 0) {
             IsNumber = false;
         }
@@ -295,7 +295,7 @@ void StartOver() {
 
 }  // namespace
 
-ReadStatus OpenPcb(const std::string& Name) {
+ReadStatus OpenLayout(const std::string& Name) {
     PcbName = Name;
     StartOver();
     PcbFd = FileIO::OpenRead(Name);
@@ -306,16 +306,16 @@ ReadStatus OpenPcb(const std::string& Name) {
     if (::fstat(PcbFd, &St) != 0 || !S_ISREG(St.st_mode)) {
         ::close(PcbFd);
         PcbFd = -1;
-        Error = Name + ": not a regular file (the PCB file is read twice)";
+        Message = Name + ": not a regular file (the PCB file is read twice)";
         return ReadStatus::kBadFile;
     }
     return ReadStatus::kOk;
 }
 
-ReadStatus RewindPcb() {
+ReadStatus RewindLayout() {
     StartOver();
     if (::lseek(PcbFd, 0, SEEK_SET) != 0) {
-        Error = PcbName + ": cannot be read a second time";
+        Message = PcbName + ": cannot be read a second time";
         return ReadStatus::kBadFile;
     }
     return ReadStatus::kOk;
@@ -372,12 +372,12 @@ ReadStatus NextRecord(Record& R) {
     }
 }
 
-std::string PcbError() {
-    return Error;
+std::string LayoutError() {
+    return Message;
 }
 
-ReadStatus ClosePcb() {
-    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::Read);
+ReadStatus CloseLayout() {
+    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::kRead);
     PcbFd = -1;
     return FileIO::IOError() ? ReadStatus::kIOFailed : ReadStatus::kOk;
 }

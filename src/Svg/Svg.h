@@ -57,22 +57,22 @@ struct Record {
 enum class ReadStatus : std::uint8_t {
     kOk,        ///< a record read; the file opened, rewound or closed
     kEnd,       ///< the layout's closing ")", with nothing but blanks and comments after it
-    kBadFile,   ///< not a PCB file: PcbError() says where and why
+    kBadFile,   ///< not a PCB file: LayoutError() says where and why
     kIOFailed,  ///< a file operation failed: the error is latched in FileIO
 };
 
 /// Opens the PCB file Name for reading; it must be a regular file, as it is
 /// read twice.
-[[nodiscard]] ReadStatus OpenPcb(const std::string& Name);
+[[nodiscard]] ReadStatus OpenLayout(const std::string& Name);
 /// Starts the file again from its first byte, line 1.
-[[nodiscard]] ReadStatus RewindPcb();
+[[nodiscard]] ReadStatus RewindLayout();
 /// The next record of the layout, checked against the file's syntax and
 /// ranges; kEnd after the last one.
 [[nodiscard]] ReadStatus NextRecord(Record& R);
 /// For kBadFile: "NAME:LINE: what is wrong", one line.
-std::string PcbError();
+std::string LayoutError();
 /// Closes the PCB file.
-[[nodiscard]] ReadStatus ClosePcb();
+[[nodiscard]] ReadStatus CloseLayout();
 
 // ---- What the drawing shows, and at what size (layout units) ----
 
@@ -80,6 +80,9 @@ std::string PcbError();
 std::int64_t NominalWidth(std::uint8_t w);
 /// A pad's nominal radius for pattern code p: 15 + p (a dot 30 + 2p across).
 std::int64_t NominalRadius(std::uint8_t p);
+/// The two as the picture's texts state them: "6 + 4w", "30 + 2p".
+std::string NominalWidthFormula();
+std::string NominalDotFormula();
 /// From now on lines and pads are drawn with the sizes of the code sheet S,
 /// which the picture calls Name: a listed code at its size and shape, any
 /// other at its nominal size.

@@ -150,8 +150,8 @@ std::vector<CaptionLine> Caption(const std::string& PcbName, const Summary& S) {
               "knows;",
               {}}});
         Lines.push_back(
-            {{"here a line of width code w is 6 + 4w units wide, a pad of pattern code "
-              "p 30 + 2p across.",
+            {{"here a line of width code w is " + NominalWidthFormula() +
+                  " units wide, a pad of pattern code p " + NominalDotFormula() + " across.",
               {}}});
     } else {
         std::string Unlisted = UnlistedCodes(S);
@@ -256,16 +256,18 @@ void PutHead(const std::string& PcbName, const Summary& S) {
     if (SheetName().empty()) {
         Put("), in layout units with the Y axis pointing up; lines in their layer's "
             "colour, pads in a colour of their own. Width codes and pattern codes are symbols "
-            "whose sizes only the design system knows: here a line of width code w is drawn 6 + "
-            "4w units wide and a pad of pattern code p as a dot 30 + 2p units across.</desc>\n");
+            "whose sizes only the design system knows: here a line of width code w is drawn ");
+        Put(NominalWidthFormula() + " units wide and a pad of pattern code p as a dot " +
+            NominalDotFormula() + " units across.</desc>\n");
     } else {
         Put(") with the code sheet ");
         Put(XmlText(SheetName()));
         Put(", in layout units with the Y axis pointing up; lines in their layer's colour, pads "
             "in a colour of their own. Each line is drawn with its width code's width and round "
             "ends, each pad in its pattern's shape and size; a code the sheet does not list at a "
-            "nominal size (a line of width code w 6 + 4w units wide, a pad of pattern code p a "
-            "dot 30 + 2p units across).</desc>\n");
+            "nominal size (a line of width code w ");
+        Put(NominalWidthFormula() + " units wide, a pad of pattern code p a dot " +
+            NominalDotFormula() + " units across).</desc>\n");
     }
     Put("<rect");
     PutAttr("x", F.X);

@@ -99,7 +99,7 @@ bool ReadListing(const char* Name, std::vector<Object>& Objects) {
 
 // The records, through lumarind-svg's reader of the format.
 bool ReadPcb(const char* Name, std::vector<Record>& Records) {
-    if (Svg::OpenPcb(Name) != Svg::ReadStatus::kOk) {
+    if (Svg::OpenLayout(Name) != Svg::ReadStatus::kOk) {
         std::cerr << Name << ": cannot be read\n";
         return false;
     }
@@ -115,12 +115,12 @@ bool ReadPcb(const char* Name, std::vector<Record>& Records) {
             {IsLine, {R.X1, R.Y1}, {R.X2, R.Y2}, IsLine ? R.Code : 0, Records.size() + 1, Text});
     }
     if (s != Svg::ReadStatus::kEnd) {
-        std::cerr << (s == Svg::ReadStatus::kBadFile ? Svg::PcbError()
+        std::cerr << (s == Svg::ReadStatus::kBadFile ? Svg::LayoutError()
                                                      : std::string(Name) + ": a read failed")
                   << "\n";
         return false;
     }
-    return Svg::ClosePcb() == Svg::ReadStatus::kOk;
+    return Svg::CloseLayout() == Svg::ReadStatus::kOk;
 }
 
 struct Walk {

@@ -81,20 +81,20 @@ TEST(IOErrorText, OnlyCodeTwoNamesTheFileEvenWhenTheNameIsEmpty) {
 
 TEST_F(IOLatch, ErrnoMapsToTheCodesTheMessagesKnow) {
     std::filesystem::create_directory("sub");
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "missing.gbr"), 2);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "sub/missing.gbr"), 2);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "nodir/missing.gbr"), 3);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Write, "sub/nodir/x.PCB"), 3);
-    EXPECT_EQ(CodeForErrno(ENOTDIR, Access::Read, "a/b"), 3);
-    EXPECT_EQ(CodeForErrno(EMFILE, Access::Read, "a"), 4);
-    EXPECT_EQ(CodeForErrno(EACCES, Access::Read, "a"), 5);
-    EXPECT_EQ(CodeForErrno(EISDIR, Access::Write, "sub"), 5);
-    EXPECT_EQ(CodeForErrno(EFBIG, Access::Write, "a"), 112);
-    EXPECT_EQ(CodeForErrno(ENOSPC, Access::Write, "a"), 112);
-    EXPECT_EQ(CodeForErrno(EIO, Access::Write, "a"), 160);
-    EXPECT_EQ(CodeForErrno(EIO, Access::Read, "a"), 161);
-    EXPECT_EQ(CodeForErrno(ECHILD, Access::Read, "a"), 1010);  // ECHILD is 10 on Linux
-    EXPECT_EQ(CodeForErrno(EXDEV, Access::Write, "a"), 1018);  // EXDEV is 18
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "missing.gbr"), 2);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "sub/missing.gbr"), 2);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "nodir/missing.gbr"), 3);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kWrite, "sub/nodir/x.PCB"), 3);
+    EXPECT_EQ(CodeForErrno(ENOTDIR, Access::kRead, "a/b"), 3);
+    EXPECT_EQ(CodeForErrno(EMFILE, Access::kRead, "a"), 4);
+    EXPECT_EQ(CodeForErrno(EACCES, Access::kRead, "a"), 5);
+    EXPECT_EQ(CodeForErrno(EISDIR, Access::kWrite, "sub"), 5);
+    EXPECT_EQ(CodeForErrno(EFBIG, Access::kWrite, "a"), 112);
+    EXPECT_EQ(CodeForErrno(ENOSPC, Access::kWrite, "a"), 112);
+    EXPECT_EQ(CodeForErrno(EIO, Access::kWrite, "a"), 160);
+    EXPECT_EQ(CodeForErrno(EIO, Access::kRead, "a"), 161);
+    EXPECT_EQ(CodeForErrno(ECHILD, Access::kRead, "a"), 1010);  // ECHILD is 10 on Linux
+    EXPECT_EQ(CodeForErrno(EXDEV, Access::kWrite, "a"), 1018);  // EXDEV is 18
 }
 
 TEST_F(IOLatch, FileExistsNeedsAnExistingFileAndLeavesNothingBehind) {
