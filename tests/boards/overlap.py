@@ -125,6 +125,11 @@ def layer_figures(args, tool, layer, sheet, tmp):
         raise RuntimeError("the Gerber image reaches past every window tried")
     a = svg_mask(svg, base + ".svg.png", x0, y0, w, h)
     f = dict(zip(("iou", "out"), measure(a, b)))
+    # Copper more than a pixel away from the Gerber image's: a short, not an edge's rounding.
+    near = b.copy()
+    for dy, dx in ((0, 1), (0, -1), (1, 0), (-1, 0), (1, 1), (1, -1), (-1, 1), (-1, -1)):
+        near |= np.roll(b, (dy, dx), (0, 1))
+    f["far"] = np.count_nonzero(a & ~near) / max(1, np.count_nonzero(b))
     if args.align:
         f["shift"] = best_shift(a, b)
     return f
@@ -173,13 +178,14 @@ def measure_all(args, tmp):
             except RuntimeError as e:
                 print(f"# {layer}: {e}", file=sys.stderr)
                 broken = True
-                f = {"iou": 0.0, "out": 0.0, "shift": (0.0, 9, 9)}
+                f = {"iou": 0.0, "out": 0.0, "far": 0.0, "shift": (0.0, 9, 9)}
             f["regions"] = regions
             rows.append(f)
             extra = ""
             if args.align:
                 extra = " best {:.3f} at {:+d},{:+d}".format(*f["shift"])
-            print(f"{f['iou']:6.3f} {f['out']:7.4f} {'R' if regions else '-'} {layer}{extra}")
+            print(f"{f['iou']:6.3f} {f['out']:7.4f} {f['far']:7.4f} {'R' if regions else '-'} "
+                  f"{layer}{extra}")
     failed = broken
     plain = [r for r in rows if not r["regions"]]
     for what, limit, sel in (("all", args.min_median, rows),
@@ -187,9 +193,10 @@ def measure_all(args, tmp):
         if sel:
             iou = np.array([r["iou"] for r in sel])
             out = np.array([r["out"] for r in sel])
+            far = np.array([r["far"] for r in sel])
             print(f"{what}: {len(sel)} layers, IoU median {np.median(iou):.3f}, 10th percentile "
                   f"{np.percentile(iou, 10):.3f}; outside median {np.median(out):.4f}, "
-                  f"max {out.max():.4f}")
+                  f"max {out.max():.4f}; beyond a pixel max {far.max():.4f}")
             failed = failed or np.median(iou) < limit
     if args.align:
         failed = failed or any(r["shift"][1:] != (0, 0) for r in rows)
