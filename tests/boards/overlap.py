@@ -15,7 +15,6 @@ except ImportError:
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 MILS_PER_PIXEL = 2
-MARGIN = 250  # mils around the PCB file's records, more than the largest pad's reach
 
 
 def run(*cmd):
@@ -55,7 +54,7 @@ def pam(png, alpha):
     return img[:, :, 0] >= 128 if alpha else img.min(axis=2) < 128
 
 
-def window(*pcbs):
+def window(margin, *pcbs):
     """Lower-left corner and size in mils (even numbers) around the PCB files' records."""
     xs, ys = [], []
     for rec in re.findall(rb"\(([-\d ]+)\)", b"".join(open(p, "rb").read() for p in pcbs)):
@@ -65,9 +64,9 @@ def window(*pcbs):
             ys += v[1:len(v) - 1:2]
     if not xs:
         xs, ys = [0], [0]
-    x0 = (min(xs) - MARGIN) // 2 * 2
-    y0 = (min(ys) - MARGIN) // 2 * 2
-    return x0, y0, (max(xs) + MARGIN - x0) // 2 * 2 + 2, (max(ys) + MARGIN - y0) // 2 * 2 + 2
+    x0 = (min(xs) - margin) // 2 * 2
+    y0 = (min(ys) - margin) // 2 * 2
+    return x0, y0, (max(xs) + margin - x0) // 2 * 2 + 2, (max(ys) + margin - y0) // 2 * 2 + 2
 
 
 def svg_mask(svg, png, x0, y0, w, h):
@@ -116,12 +115,21 @@ def layer_figures(args, tool, layer, sheet, tmp):
     # The window holds what every aperture draws, those the table rejects too.
     hand_cfg(layer, base + ".all.Cfg", True)
     run(tool("Lumarind"), layer, base + ".all.PCB", base + ".all.Cfg")
-    x0, y0, w, h = window(pcb, base + ".all.PCB")
+    # A margin wider than the largest pad reaches: wider still while gerbv draws to the edge.
+    for margin in (250, 1000, 4000):
+        x0, y0, w, h = window(margin, pcb, base + ".all.PCB")
+        b = gerber_mask(layer, base + ".gbr.png", x0, y0, w, h)
+        if not (b[0].any() or b[-1].any() or b[:, 0].any() or b[:, -1].any()):
+            break
+    else:
+        raise RuntimeError("the Gerber image reaches past every window tried")
     a = svg_mask(svg, base + ".svg.png", x0, y0, w, h)
-    b = gerber_mask(layer, base + ".gbr.png", x0, y0, w, h)
-    if b[0].any() or b[-1].any() or b[:, 0].any() or b[:, -1].any():
-        print(f"# {layer}: the Gerber image reaches the window's edge", file=sys.stderr)
     f = dict(zip(("iou", "out"), measure(a, b)))
+    # Copper more than a pixel away from the Gerber image's: a short, not an edge's rounding.
+    near = b.copy()
+    for dy, dx in ((0, 1), (0, -1), (1, 0), (-1, 0), (1, 1), (1, -1), (-1, 1), (-1, -1)):
+        near |= np.roll(b, (dy, dx), (0, 1))
+    f["far"] = np.count_nonzero(a & ~near) / max(1, np.count_nonzero(b))
     if args.align:
         f["shift"] = best_shift(a, b)
     return f
@@ -170,13 +178,14 @@ def measure_all(args, tmp):
             except RuntimeError as e:
                 print(f"# {layer}: {e}", file=sys.stderr)
                 broken = True
-                f = {"iou": 0.0, "out": 0.0, "shift": (0.0, 9, 9)}
+                f = {"iou": 0.0, "out": 0.0, "far": 0.0, "shift": (0.0, 9, 9)}
             f["regions"] = regions
             rows.append(f)
             extra = ""
             if args.align:
                 extra = " best {:.3f} at {:+d},{:+d}".format(*f["shift"])
-            print(f"{f['iou']:6.3f} {f['out']:7.4f} {'R' if regions else '-'} {layer}{extra}")
+            print(f"{f['iou']:6.3f} {f['out']:7.4f} {f['far']:7.4f} {'R' if regions else '-'} "
+                  f"{layer}{extra}")
     failed = broken
     plain = [r for r in rows if not r["regions"]]
     for what, limit, sel in (("all", args.min_median, rows),
@@ -184,9 +193,10 @@ def measure_all(args, tmp):
         if sel:
             iou = np.array([r["iou"] for r in sel])
             out = np.array([r["out"] for r in sel])
+            far = np.array([r["far"] for r in sel])
             print(f"{what}: {len(sel)} layers, IoU median {np.median(iou):.3f}, 10th percentile "
                   f"{np.percentile(iou, 10):.3f}; outside median {np.median(out):.4f}, "
-                  f"max {out.max():.4f}")
+                  f"max {out.max():.4f}; beyond a pixel max {far.max():.4f}")
             failed = failed or np.median(iou) < limit
     if args.align:
         failed = failed or any(r["shift"][1:] != (0, 0) for r in rows)
