@@ -42,7 +42,7 @@ std::vector<Item> ReadAll(const std::string& Name, std::size_t Size, bool Plain)
             continue;
         }
         char c = Parser::GetChar();
-        if (c == Parser::kCR) {
+        if (c == Parser::kEndMark) {
             Add('$', Parser::ScanStatus);
             return Out;
         }

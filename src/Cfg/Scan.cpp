@@ -135,7 +135,7 @@ void EndBlock() {
 // A comment runs over line ends to the next "*", which ends its block.
 void SkipComment() {
     for (char c = Parser::GetChar(); c != '*'; c = Parser::GetChar()) {
-        if (c == Parser::kCR) {
+        if (c == Parser::kEndMark) {
             Stop("Unexpected end of file in comment.");
             return;
         }
@@ -200,7 +200,7 @@ void ReadBlocks() {
             if (!Gerber::ReadParameterBlock(kMaxParameter, TakeParameter)) {
                 Stop("Unexpected end of file in parameter block.");
             }
-        } else if (c == Parser::kCR) {
+        } else if (c == Parser::kEndMark) {
             return;
         } else if (IsCodeLetter(c)) {
             if (Parser::ScanToken() != Parser::kNumber) {

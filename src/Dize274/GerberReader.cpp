@@ -376,7 +376,7 @@ void EndBlock() {
 // A comment runs over line ends to the next "*", which ends its block.
 void SkipComment() {
     for (char c = Parser::GetChar(); c != '*'; c = Parser::GetChar()) {
-        if (c == Parser::kCR) {
+        if (c == Parser::kEndMark) {
             Error("Unexpected end of file in comment.");
         }
     }
@@ -525,7 +525,7 @@ void ReadGerber() {
                     Error("Unexpected end of file in parameter block.");
                 }
                 break;
-            case Parser::kCR:
+            case Parser::kEndMark:
                 if (Pass.BlockHasData) {
                     Warning("Unfinished block at the end of the file.");
                 }

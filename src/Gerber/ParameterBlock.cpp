@@ -22,7 +22,7 @@ bool ReadParameterBlock(std::size_t MaxText, ParameterTaker Take) {
             Text.clear();
             First = false;
             Cut = false;
-        } else if (c == Parser::kCR) {
+        } else if (c == Parser::kEndMark) {
             return false;
         } else if (Text.size() < MaxText) {
             Text.push_back(c);

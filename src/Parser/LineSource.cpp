@@ -16,10 +16,11 @@ namespace Parser {
 
 std::int32_t LineNo = 0;
 Status ScanStatus = kOther;
-char CurChar = kCR;
+char CurChar = kEndMark;
 
 namespace {
 
+constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 constexpr char kCtrlZ = '\x1a';
 char Buffer[kReadBufferSize + kReadAhead];
@@ -183,7 +184,7 @@ void Refill() {
 
 [[gnu::noinline]] char PeekCharRefill() {
     Refill();
-    return ScanStatus >= kEndOfInput ? kCR : *Pos;
+    return ScanStatus >= kEndOfInput ? kEndMark : *Pos;
 }
 
 // Goes over the usual line end at Pos, CR LF, CR or LF before an ordinary
@@ -215,7 +216,7 @@ bool StepOverLineEnd() {
 [[gnu::noinline]] char GetCharSlow() {
     char c = PeekCharSlow();
     CurChar = c;
-    if (c != kCR) {
+    if (c != kEndMark) {
         ++Pos;
     }
     return c;
@@ -226,12 +227,12 @@ bool StepOverLineEnd() {
     return {Pos, Pos < LineEnd ? static_cast<std::size_t>(LineEnd - Pos) : 0};
 }
 
-// At the end of the buffer inside a line, reads on; CR at the line's end.
+// At the end of the buffer inside a line, reads on; kEndMark at the line's end.
 [[gnu::noinline]] char LineCharSlow() {
     if (Pos == End && InLine && RawByte() >= 0) {
         MarkLineEnd();
     }
-    return Pos < LineEnd ? *Pos : kCR;
+    return Pos < LineEnd ? *Pos : kEndMark;
 }
 
 }  // namespace
@@ -243,7 +244,7 @@ void StartInput() {
     InLine = false;
     LineNo = 0;
     ScanStatus = kOther;
-    CurChar = kCR;
+    CurChar = kEndMark;
 }
 
 // Only reached when a run was abandoned midway and another starts.

@@ -27,8 +27,10 @@ enum Status : std::uint8_t {
     kOpenPercent = 7,  ///< a percent text not closed on its line
 };
 
-/// The character handed out at the end of the input (and that ends a line).
-constexpr char kCR = '\r';
+/// What GetChar and PeekChar hand out at the end of the input, where nothing
+/// more can be read (and the scanner at the end of a line): a CR, which they
+/// never hand out otherwise, as they pass over line ends.
+constexpr char kEndMark = '\r';
 
 /// Lines read from the current file since it was opened; 0 before the first.
 extern std::int32_t LineNo;
@@ -65,9 +67,9 @@ void OpenInput(const std::string& Name);
 void OpenText(std::string_view Text, const std::string& Name);
 /// Closes the input and checks the close.
 void CloseInput();
-/// The next character without taking it; CR at the end of the input.
+/// The next character without taking it; kEndMark at the end of the input.
 char PeekChar();
-/// The next character, taken; CR at the end of the input, again and again.
+/// The next character, taken; kEndMark at the end of the input, again and again.
 char GetChar();
 /// Scans one token and returns the status.
 [[nodiscard]] Status ScanToken();

@@ -19,7 +19,7 @@ constexpr std::size_t kReadBufferSize = 262144;  // 256 KiB
 /// Each reader that looks ahead checks its step against it.
 constexpr std::size_t kReadAhead = 32;
 
-/// The character at the current position of the current line; CR at its end.
+/// The character at the current position of the current line; kEndMark at its end.
 char LineChar();
 /// The characters of the current line from the current position that lie in
 /// the buffer: empty only at the end of the line. Valid until the next call;

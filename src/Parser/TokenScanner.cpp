@@ -138,7 +138,7 @@ Status ScanPercentText() {
     TextValue.clear();
     Advance();
     for (char c = LineChar(); c != '%'; c = LineChar()) {
-        if (c == kCR) {
+        if (c == kEndMark) {
             ScanStatus = kOpenPercent;
             return ScanStatus;
         }
@@ -157,14 +157,14 @@ Status ScanPercentText() {
         CurChar = c;
         if (c == ' ' || c == '\t' || c == '}') {
             Advance();  // a stray closing brace is ignored like a blank
-        } else if (c == kCR) {
+        } else if (c == kEndMark) {
             return ScanStatus;
         } else if (c == '{') {
             // A comment runs over line ends up to the next "}" or the end of input.
             do {
                 Advance();
                 c = PeekChar();
-            } while (c != '}' && c != kCR);
+            } while (c != '}' && c != kEndMark);
         } else if (IsDigit(c) || c == '+' || c == '-') {
             return ScanNumber(c);
         } else if (IsNameStart(c)) {

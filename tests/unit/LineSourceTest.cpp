@@ -34,12 +34,12 @@ Stream ReadAll(const std::string& Name, Style How, const std::string* Text = nul
     Stream s;
     std::size_t PeekMisses = 0;
     for (;;) {
-        char Seen = How == Style::Get ? Parser::kCR : Parser::PeekChar();
+        char Seen = How == Style::Get ? Parser::kEndMark : Parser::PeekChar();
         char c = Parser::GetChar();
         if (How != Style::Get && c != Seen) {
             ++PeekMisses;
         }
-        if (c == Parser::kCR) {
+        if (c == Parser::kEndMark) {
             break;
         }
         s.Chars.push_back(c);
@@ -156,9 +156,9 @@ TEST_F(LineSource, EndOfInputIsStickyAndCtrlZIsNeverConsumed) {
         EXPECT_EQ(Parser::GetChar(), 'A');
         EXPECT_EQ(Parser::GetChar(), 'B');
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(Parser::PeekChar(), Parser::kCR);
-            EXPECT_EQ(Parser::GetChar(), Parser::kCR);
-            EXPECT_EQ(Parser::CurChar, Parser::kCR);
+            EXPECT_EQ(Parser::PeekChar(), Parser::kEndMark);
+            EXPECT_EQ(Parser::GetChar(), Parser::kEndMark);
+            EXPECT_EQ(Parser::CurChar, Parser::kEndMark);
             EXPECT_EQ(Parser::ScanStatus, Parser::kEndOfInput);
             EXPECT_EQ(Parser::LineNo, 1);
         }
@@ -178,7 +178,7 @@ TEST_F(LineSource, EveryOpenRestartsLineCountAndForgetsTheOldFile) {
     WriteBytes("b.gbr", "XY\r\nZ");
     Parser::OpenInput("a.Cfg");
     EXPECT_EQ(Parser::GetChar(), 'A');
-    while (Parser::GetChar() != Parser::kCR) {
+    while (Parser::GetChar() != Parser::kEndMark) {
     }
     EXPECT_EQ(Parser::LineNo, 3);
     Parser::OpenInput("b.gbr");
@@ -256,7 +256,7 @@ TEST_F(LineSource, MissingOrUnreadableInputEndsTheRun) {
     // Unchecked, the error stays for the program, and the input is empty.
     Parser::SetIOCheck(nullptr);
     Parser::OpenInput("nope.gbr");
-    EXPECT_EQ(Parser::GetChar(), Parser::kCR);
+    EXPECT_EQ(Parser::GetChar(), Parser::kEndMark);
     EXPECT_EQ(Parser::ScanStatus, Parser::kEndOfInput);
     EXPECT_TRUE(FileIO::IOError());
     FileIO::ClearIOError();

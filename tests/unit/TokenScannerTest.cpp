@@ -186,7 +186,7 @@ std::string PlainFieldsAndCharacters(const std::string& Bytes) {
             continue;
         }
         char c = Parser::GetChar();
-        if (c == Parser::kCR) {
+        if (c == Parser::kEndMark) {
             break;
         }
         Out += c;
