@@ -1,0 +1,320 @@
+#include "Dize274/FillPass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "Dize274/Console.h"
+#include "Dize274/PcbWriter.h"
+#include "Dize274/Settings.h"
+
+namespace Dize274 {
+
+namespace {
+
+using ClipperLib::cInt;
+using ClipperLib::IntPoint;
+using ClipperLib::Path;
+
+struct Box {
+    cInt Left;
+    cInt Bottom;
+    cInt Right;
+    cInt Top;
+};
+
+bool Meets(const Box& a, const Box& b) {
+    return a.Left <= b.Right && b.Left <= a.Right && a.Bottom <= b.Top && b.Bottom <= a.Top;
+}
+
+Box Bounds(const Area& A) {
+    Box b{0, 0, -1, -1};
+    bool First = true;
+    for (const Path& p : A) {
+        for (const IntPoint& q : p) {
+            if (First) {
+                b = {q.X, q.Y, q.X, q.Y};
+                First = false;
+            }
+            b = {std::min(b.Left, q.X), std::min(b.Bottom, q.Y), std::max(b.Right, q.X),
+                 std::max(b.Top, q.Y)};
+        }
+    }
+    return b;
+}
+
+std::size_t Points(const Area& A) {
+    std::size_t n = 0;
+    for (const Path& p : A) {
+        n += p.size();
+    }
+    return n;
+}
+
+// Which held fills and dark objects lie where: buckets of a square grid, an
+// object in every cell its box meets. Only the cells something uses exist.
+constexpr cInt kCell = 256 * kFillScale;
+
+struct Grid {
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> Cells;
+};
+
+cInt CellOf(cInt v) {
+    return v >= 0 ? v / kCell : -((-v + kCell - 1) / kCell);
+}
+
+template <typename Visitor>
+void ForCells(const Box& b, Visitor Visit) {
+    for (cInt x = CellOf(b.Left); x <= CellOf(b.Right); ++x) {
+        for (cInt y = CellOf(b.Bottom); y <= CellOf(b.Top); ++y) {
+            Visit((static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+                  static_cast<std::uint32_t>(y));
+        }
+    }
+}
+
+void Insert(Grid& g, const Box& b, std::size_t Index) {
+    ForCells(b, [&](std::uint64_t k) { g.Cells[k].push_back(static_cast<std::uint32_t>(Index)); });
+}
+
+// Calls Visit once with each index whose cells meet b; Seen(i) marks what
+// this query has seen.
+template <typename Visitor, typename Marker>
+void Query(const Grid& g, const Box& b, Marker Seen, Visitor Visit) {
+    ForCells(b, [&](std::uint64_t k) {
+        auto it = g.Cells.find(k);
+        if (it == g.Cells.end()) {
+            return;
+        }
+        for (std::uint32_t i : it->second) {
+            if (Seen(i)) {
+                Visit(i);
+            }
+        }
+    });
+}
+
+struct Held {
+    Area Fill;
+    Box Extent;
+    Area Cuts;  // not yet taken out: cutting in batches is one sweep, not one per object
+    std::size_t CutPoints;
+    std::size_t FillPoints;
+    std::uint32_t Seen;
+};
+
+struct Dark {
+    IntPoint From;
+    IntPoint To;
+    double Reach;
+    bool Counted;
+    std::uint32_t Seen;
+};
+
+// Cuts wait until they hold this many points more than the fill: memory in
+// proportion to the region, and each sweep pays for itself.
+constexpr std::size_t kBatchPoints = 4096;
+
+struct FillState {
+    std::vector<Contour> Contours;
+    bool NewContour = true;
+    std::vector<Held> Fills;
+    Grid FillGrid;
+    std::vector<Dark> Darks;
+    Grid DarkGrid;
+    std::uint32_t Stamp = 0;
+    std::uint64_t Filled = 0;
+    std::uint64_t Cutting = 0;
+    std::uint64_t Missed = 0;
+    std::uint64_t Whole = 0;
+    std::uint64_t Thin = 0;
+};
+FillState State;
+
+void ApplyCuts(Held& h) {
+    if (!h.Cuts.empty()) {
+        CutArea(h.Fill, h.Cuts);
+        Area().swap(h.Cuts);
+        h.CutPoints = 0;
+        h.FillPoints = Points(h.Fill);
+    }
+}
+
+double SegmentDistance(IntPoint p, IntPoint a, IntPoint b) {
+    auto dx = static_cast<double>(b.X - a.X);
+    auto dy = static_cast<double>(b.Y - a.Y);
+    auto px = static_cast<double>(p.X - a.X);
+    auto py = static_cast<double>(p.Y - a.Y);
+    double l = dx * dx + dy * dy;
+    double t = l == 0 ? 0 : std::clamp((px * dx + py * dy) / l, 0.0, 1.0);
+    return std::hypot(px - t * dx, py - t * dy);
+}
+
+bool Crosses(IntPoint a, IntPoint b, IntPoint c, IntPoint d) {
+    auto Side = [](IntPoint p, IntPoint q, IntPoint r) {
+        double v = static_cast<double>(q.X - p.X) * static_cast<double>(r.Y - p.Y) -
+                   static_cast<double>(q.Y - p.Y) * static_cast<double>(r.X - p.X);
+        return (v > 0) - (v < 0);
+    };
+    return Side(a, b, c) * Side(a, b, d) < 0 && Side(c, d, a) * Side(c, d, b) < 0;
+}
+
+// Whether the dark object's copper meets the area: its segment inside it, or
+// within its reach of an edge.
+bool Meets(const Dark& d, const Area& A) {
+    for (const Path& p : A) {
+        if (ClipperLib::Orientation(p) && ClipperLib::PointInPolygon(d.From, p) != 0) {
+            return true;
+        }
+        for (std::size_t k = 0; k < p.size(); ++k) {
+            IntPoint a = p[k];
+            IntPoint b = p[(k + 1) % p.size()];
+            if (Crosses(d.From, d.To, a, b) || SegmentDistance(a, d.From, d.To) <= d.Reach ||
+                SegmentDistance(d.From, a, b) <= d.Reach ||
+                SegmentDistance(d.To, a, b) <= d.Reach) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void CloseContour() {
+    if (!State.NewContour && State.Contours.back().size() < 3) {
+        State.Contours.pop_back();
+    }
+    State.NewContour = true;
+}
+
+std::string Count(std::uint64_t n) {
+    return IntToText(static_cast<std::int64_t>(n));
+}
+
+}  // namespace
+
+void StartFills() {
+    State = {};
+}
+
+void StartContour() {
+    CloseContour();
+}
+
+void AddContourPoint(LayoutPoint p) {
+    if (State.NewContour) {
+        State.Contours.emplace_back();
+        State.NewContour = false;
+    }
+    State.Contours.back().push_back(p);
+}
+
+void EndRegion(bool Clear) {
+    CloseContour();
+    Area A = RegionArea(State.Contours);
+    State.Contours.clear();
+    if (Clear) {
+        CutFills(A);
+        return;
+    }
+    if (IsEmpty(A)) {
+        ++State.Thin;  // no area at all: nothing a line could cover
+        return;
+    }
+    Box b = Bounds(A);
+    std::size_t n = Points(A);
+    State.Fills.push_back({std::move(A), b, {}, 0, n, 0});
+    Insert(State.FillGrid, b, State.Fills.size() - 1);
+    ++State.Filled;
+}
+
+void CutFills(const Area& A) {
+    if (IsEmpty(A)) {
+        ++State.Missed;
+        return;
+    }
+    Box b = Bounds(A);
+    std::uint32_t s = ++State.Stamp;
+    std::size_t n = Points(A);
+    bool Any = false;
+    auto Unseen = [s](std::uint32_t& Mark) { return std::exchange(Mark, s) != s; };
+    Query(
+        State.FillGrid, b, [&](std::uint32_t i) { return Unseen(State.Fills[i].Seen); },
+        [&](std::uint32_t i) {
+            Held& h = State.Fills[i];
+            if (!Meets(h.Extent, b)) {
+                return;
+            }
+            h.Cuts.insert(h.Cuts.end(), A.begin(), A.end());
+            h.CutPoints += n;
+            Any = true;
+            if (h.CutPoints > h.FillPoints + kBatchPoints) {
+                ApplyCuts(h);
+            }
+        });
+    ++(Any ? State.Cutting : State.Missed);
+    Query(
+        State.DarkGrid, b, [&](std::uint32_t i) { return Unseen(State.Darks[i].Seen); },
+        [&](std::uint32_t i) {
+            Dark& d = State.Darks[i];
+            if (!d.Counted && Meets(d, A)) {
+                d.Counted = true;
+                ++State.Whole;
+            }
+        });
+}
+
+void NoteDark(LayoutPoint From, LayoutPoint To, double Reach) {
+    IntPoint a{cInt{From.X} * kFillScale, cInt{From.Y} * kFillScale};
+    IntPoint b{cInt{To.X} * kFillScale, cInt{To.Y} * kFillScale};
+    double r = Reach * kFillScale;
+    auto Margin = static_cast<cInt>(std::ceil(r));
+    Box Extent{std::min(a.X, b.X) - Margin, std::min(a.Y, b.Y) - Margin,
+               std::max(a.X, b.X) + Margin, std::max(a.Y, b.Y) + Margin};
+    State.Darks.push_back({a, b, r, false, 0});
+    Insert(State.DarkGrid, Extent, State.Darks.size() - 1);
+}
+
+void WriteFills() {
+    std::vector<FillLine> Lines;
+    for (Held& h : State.Fills) {
+        ApplyCuts(h);
+        Lines.clear();
+        if (FillArea(h.Fill, FillSize, Lines) == Cover::kThin) {
+            ++State.Thin;
+        }
+        for (const FillLine& l : Lines) {
+            WriteLineRec(l.X0, l.Y0, l.X1, l.Y1, FillWidth);
+        }
+        Area().swap(h.Fill);
+    }
+}
+
+void ReportFills() {
+    const FillState& s = State;
+    if (s.Filled > 0) {
+        WriteLine("Regions were filled with lines of width code " + IntToText(FillWidth) + ", " +
+                  IntToText(FillSize) + " units wide (" + Count(s.Filled) + " times).");
+    }
+    if (s.Cutting > 0) {
+        WriteLine("Clear polarity cut the fills of regions drawn before it (" + Count(s.Cutting) +
+                  " times).");
+    }
+    if (s.Missed > 0) {
+        WriteLine("WARNING: Clear polarity was used (" + Count(s.Missed) +
+                  " times) where there was no fill to cut; those objects were not written.");
+    }
+    if (s.Whole > 0) {
+        WriteLine("WARNING: Lines and pads that clear polarity covers were written whole (" +
+                  Count(s.Whole) + " times).");
+    }
+    if (s.Thin > 0) {
+        WriteLine("WARNING: Regions were too thin to fill with lines " + IntToText(FillSize) +
+                  " units wide (" + Count(s.Thin) + " times).");
+    }
+}
+
+}  // namespace Dize274
