@@ -21,53 +21,57 @@ namespace {
 
 constexpr int kLastCode = 99;  // of G and M codes
 
-// Modal state of the pass: every value stays until the file sets it again.
-std::int32_t GX = 0;
-std::int32_t GY = 0;
-// The last D code from 1 to 9, what every block with a point or an operation
-// executes; an aperture select does not change it.
-std::int32_t Operation = 0;
-std::int32_t Aperture = 0;  // the last D code of 10 or more; 0 until one is selected
-bool BlockHasData = false;  // an X, Y, I, J or operation code since the last "*"
-// An arc's centre offset belongs to its own block alone.
-std::int32_t BlockI = 0;
-std::int32_t BlockJ = 0;
-
 enum class Interpolation : std::uint8_t { Linear, Clockwise, CounterClockwise };
-Interpolation Mode = Interpolation::Linear;
-bool MultiQuadrant = false;
-// Clear polarity erases what dark polarity drew: the layout cannot, so such
-// objects are left out and counted. A region's fill cannot be held either:
-// its edges are written as the finest lines, whatever the aperture.
-bool Clear = false;
-bool InRegion = false;
-std::uint64_t ClearObjects = 0;
-std::uint64_t Regions = 0;
-// What the next draw and flash write, worked out whenever the aperture, the
-// polarity or the region changes rather than at every operation: a width or
-// pattern code, or -1 for nothing.
-std::int32_t DrawCode = -1;
-std::int32_t FlashCode = -1;
+struct PassState {
+    // Modal state of the pass: every value stays until the file sets it again.
+    std::int32_t GX = 0;
+    std::int32_t GY = 0;
+    // The last D code from 1 to 9, what every block with a point or an operation
+    // executes; an aperture select does not change it.
+    std::int32_t Operation = 0;
+    std::int32_t Aperture = 0;  // the last D code of 10 or more; 0 until one is selected
+    bool BlockHasData = false;  // an X, Y, I, J or operation code since the last "*"
+                                // An arc's centre offset belongs to its own block alone.
+    std::int32_t BlockI = 0;
+    std::int32_t BlockJ = 0;
 
-// The plotter's point, kept both ways: in the file's units, where an arc
-// starts, and transformed, where the next line record starts.
-std::int32_t StartX = 0;
-std::int32_t StartY = 0;
-std::int32_t CurX = 0;
-std::int32_t CurY = 0;
-double Tolerance = 0;  // of the chords of arcs, for the settings of the pass
+    Interpolation Mode = Interpolation::Linear;
+    bool MultiQuadrant = false;
+    // Clear polarity erases what dark polarity drew: the layout cannot, so such
+    // objects are left out and counted. A region's fill cannot be held either:
+    // its edges are written as the finest lines, whatever the aperture.
+    bool Clear = false;
+    bool InRegion = false;
+    std::uint64_t ClearObjects = 0;
+    std::uint64_t Regions = 0;
+    // What the next draw and flash write, worked out whenever the aperture, the
+    // polarity or the region changes rather than at every operation: a width or
+    // pattern code, or -1 for nothing.
+    std::int32_t DrawCode = -1;
+    std::int32_t FlashCode = -1;
 
-// How many digits a coordinate number of each axis has where the file leaves
-// out trailing zeros; 0 where it does not, so that no number is changed.
-unsigned XWidth = 0;
-unsigned YWidth = 0;
-// What the file says its coordinates are, for the check against the
-// transform: the decimals of each axis once an FS was read, and the unit.
-bool FormatKnown = false;
-unsigned XDecimals = 0;
-unsigned YDecimals = 0;
-Unit Units = Unit::Unknown;
-bool UnitsWarned = false;  // once a run is enough
+    // The plotter's point, kept both ways: in the file's units, where an arc
+    // starts (the last executed block's point), and transformed, where the
+    // next line record starts (set by MoveTo alone).
+    std::int32_t StartX = 0;
+    std::int32_t StartY = 0;
+    std::int32_t CurX = 0;
+    std::int32_t CurY = 0;
+    double Tolerance = 0;  // of the chords of arcs, for the settings of the pass
+
+    // How many digits a coordinate number of each axis has where the file leaves
+    // out trailing zeros; 0 where it does not, so that no number is changed.
+    unsigned XWidth = 0;
+    unsigned YWidth = 0;
+    // What the file says its coordinates are, for the check against the
+    // transform: the decimals of each axis once an FS was read, and the unit.
+    bool FormatKnown = false;
+    unsigned XDecimals = 0;
+    unsigned YDecimals = 0;
+    Unit Units = Unit::Unknown;
+    bool UnitsWarned = false;  // once a run is enough
+};
+PassState Pass;
 
 // 64 bits: a count must never wrap to nothing in the report.
 std::uint64_t RejectedLines[kLastAperture + 1];
@@ -78,8 +82,8 @@ std::uint64_t RejectedPads[kLastAperture + 1];
 std::uint64_t Counted[kLastAperture / 64 + 1];
 
 void CountRejection(std::uint64_t (&Counts)[kLastAperture + 1]) {
-    ++Counts[Aperture];
-    Counted[Aperture / 64] |= std::uint64_t{1} << (Aperture % 64);
+    ++Counts[Pass.Aperture];
+    Counted[Pass.Aperture / 64] |= std::uint64_t{1} << (Pass.Aperture % 64);
 }
 
 // Calls Visit with each aperture that has a count, in order of D code.
@@ -133,12 +137,12 @@ std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits,
 }
 
 void UpdateCodes() {
-    if (Clear) {
-        DrawCode = FlashCode = -1;
+    if (Pass.Clear) {
+        Pass.DrawCode = Pass.FlashCode = -1;
         return;
     }
-    DrawCode = InRegion ? 0 : Aperture == 0 ? -1 : LineWidth[Aperture];
-    FlashCode = Aperture == 0 ? -1 : PadPattern[Aperture];
+    Pass.DrawCode = Pass.InRegion ? 0 : Pass.Aperture == 0 ? -1 : LineWidth[Pass.Aperture];
+    Pass.FlashCode = Pass.Aperture == 0 ? -1 : PadPattern[Pass.Aperture];
 }
 
 [[noreturn]] void UnexpectedCharacter(char c) {
@@ -148,15 +152,15 @@ void UpdateCodes() {
 // When the file's unit and format are both known, each axis's transform must
 // give thousandths of an inch; the first that does not is named.
 void CheckUnits() {
-    if (UnitsWarned || Units == Unit::Unknown || !FormatKnown) {
+    if (Pass.UnitsWarned || Pass.Units == Unit::Unknown || !Pass.FormatKnown) {
         return;
     }
-    bool XAgrees = UnitsAgree(XMult, XDiv, Units, XDecimals);
-    if (XAgrees && UnitsAgree(YMult, YDiv, Units, YDecimals)) {
+    bool XAgrees = UnitsAgree(XMult, XDiv, Pass.Units, Pass.XDecimals);
+    if (XAgrees && UnitsAgree(YMult, YDiv, Pass.Units, Pass.YDecimals)) {
         return;
     }
-    Warning(UnitsAdvice(Units, XAgrees ? YDecimals : XDecimals));
-    UnitsWarned = true;
+    Warning(UnitsAdvice(Pass.Units, XAgrees ? Pass.YDecimals : Pass.XDecimals));
+    Pass.UnitsWarned = true;
 }
 
 void TakeFormat(std::string_view Text) {
@@ -167,16 +171,16 @@ void TakeFormat(std::string_view Text) {
     if (Format.Incremental) {
         Error("Incremental coordinates are not supported.");
     }
-    XWidth = Format.OmitsTrailingZeros ? Format.XInteger + Format.XDecimals : 0;
-    YWidth = Format.OmitsTrailingZeros ? Format.YInteger + Format.YDecimals : 0;
-    FormatKnown = true;
-    XDecimals = Format.XDecimals;
-    YDecimals = Format.YDecimals;
+    Pass.XWidth = Format.OmitsTrailingZeros ? Format.XInteger + Format.XDecimals : 0;
+    Pass.YWidth = Format.OmitsTrailingZeros ? Format.YInteger + Format.YDecimals : 0;
+    Pass.FormatKnown = true;
+    Pass.XDecimals = Format.XDecimals;
+    Pass.YDecimals = Format.YDecimals;
     CheckUnits();
 }
 
 void SetUnits(Unit u) {
-    Units = u;
+    Pass.Units = u;
     CheckUnits();
 }
 
@@ -200,7 +204,7 @@ void TakeParameter(std::string_view Text) {
             SetUnits(u);
         }
     } else if (Text == "LPC" || Text == "LPD") {
-        Clear = Text == "LPC";
+        Pass.Clear = Text == "LPC";
         UpdateCodes();
     } else if (Text == "IPNEG") {
         Warning("Negative image polarity not applied.");
@@ -217,15 +221,15 @@ void TakeParameter(std::string_view Text) {
 }
 
 [[gnu::noinline]] void WarnUnknownD() {
-    Warning("Unknown D code (" + IntToText(Operation) + ").");
+    Warning("Unknown D code (" + IntToText(Pass.Operation) + ").");
 }
 
 // A draw or flash that writes nothing says why, once: clear polarity, no
 // aperture yet, or one that the table rejects for its kind (Counts).
 void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
-    if (Clear) {
-        ++ClearObjects;
-    } else if (Aperture == 0) {
+    if (Pass.Clear) {
+        ++Pass.ClearObjects;
+    } else if (Pass.Aperture == 0) {
         WarnNoAperture();
     } else {
         CountRejection(Counts);
@@ -233,16 +237,16 @@ void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
 }
 
 void Draw(std::int32_t x, std::int32_t y) {
-    if (DrawCode >= 0) {
-        WriteLineRec(CurX, CurY, x, y, DrawCode);
+    if (Pass.DrawCode >= 0) {
+        WriteLineRec(Pass.CurX, Pass.CurY, x, y, Pass.DrawCode);
     } else {
         Reject(RejectedLines);
     }
 }
 
 void Flash(std::int32_t x, std::int32_t y) {
-    if (FlashCode >= 0) {
-        WritePadRec(x, y, FlashCode);
+    if (Pass.FlashCode >= 0) {
+        WritePadRec(x, y, Pass.FlashCode);
     } else {
         Reject(RejectedPads);
     }
@@ -257,34 +261,43 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
     return Transform(static_cast<std::int32_t>(v));
 }
 
+// The plotter's one move, once in each executed block, to the block's point:
+// (x, y) in layout units, whether or not a record was written.
+void MoveTo(std::int32_t x, std::int32_t y) {
+    Pass.CurX = x;
+    Pass.CurY = y;
+}
+
 // An arc that writes nothing moves the plotter to its end as a line does.
 // Out of the block execution, which it would swell, but flattened like it:
 // its chords are records as a line's are.
 [[gnu::noinline, gnu::flatten]] void DrawArc() {
-    std::int32_t w = DrawCode;
+    std::int32_t w = Pass.DrawCode;
     if (w < 0) {
-        std::int32_t x = TransformX(GX);
-        std::int32_t y = TransformY(GY);
+        std::int32_t x = TransformX(Pass.GX);
+        std::int32_t y = TransformY(Pass.GY);
         Reject(RejectedLines);
-        CurX = x;
-        CurY = y;
+        MoveTo(x, y);
         return;
     }
     static GerberPoint Ends[kMaxChords];
-    ArcDraw Arc{{StartX, StartY},
-                {GX, GY},
-                BlockI,
-                BlockJ,
-                Mode == Interpolation::Clockwise ? Turn::Clockwise : Turn::CounterClockwise,
-                MultiQuadrant};
-    std::size_t n = ArcChords(Arc, Tolerance, Ends);
+    ArcDraw Arc{{Pass.StartX, Pass.StartY},
+                {Pass.GX, Pass.GY},
+                Pass.BlockI,
+                Pass.BlockJ,
+                Pass.Mode == Interpolation::Clockwise ? Turn::Clockwise : Turn::CounterClockwise,
+                Pass.MultiQuadrant};
+    std::size_t n = ArcChords(Arc, Pass.Tolerance, Ends);
+    std::int32_t x0 = Pass.CurX;
+    std::int32_t y0 = Pass.CurY;
     for (std::size_t k = 0; k < n; ++k) {
         std::int32_t x = TransformEnd(Ends[k].X, TransformX);
         std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
-        WriteLineRec(CurX, CurY, x, y, w);
-        CurX = x;
-        CurY = y;
+        WriteLineRec(x0, y0, x, y, w);
+        x0 = x;
+        y0 = y;
     }
+    MoveTo(x0, y0);
 }
 
 // Every draw, move and flash leaves the plotter at its point, whether or not
@@ -293,29 +306,29 @@ std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t
 // optimiser's budget, which otherwise decides differently from build to build
 // (why not always_inline on them: Console.h).
 [[gnu::flatten]] void ExecuteBlock() {
-    if (Operation == 0) {
+    if (Pass.Operation == 0) {
         return;  // no operation read yet
     }
-    if (Operation > 3) {
+    if (Pass.Operation > 3) {
         WarnUnknownD();
         return;
     }
-    if (Operation == 1 && Mode != Interpolation::Linear && (BlockI != 0 || BlockJ != 0)) {
+    if (Pass.Operation == 1 && Pass.Mode != Interpolation::Linear &&
+        (Pass.BlockI != 0 || Pass.BlockJ != 0)) {
         DrawArc();
     } else {
         // The point first: one out of range ends the run whatever the block does.
-        std::int32_t x = TransformX(GX);
-        std::int32_t y = TransformY(GY);
-        if (Operation == 1) {
+        std::int32_t x = TransformX(Pass.GX);
+        std::int32_t y = TransformY(Pass.GY);
+        if (Pass.Operation == 1) {
             Draw(x, y);
-        } else if (Operation == 3) {
+        } else if (Pass.Operation == 3) {
             Flash(x, y);
         }
-        CurX = x;
-        CurY = y;
+        MoveTo(x, y);
     }
-    StartX = GX;
-    StartY = GY;
+    Pass.StartX = Pass.GX;
+    Pass.StartY = Pass.GY;
 }
 
 void ReportRejected(int d, std::uint64_t Count, std::string_view What) {
@@ -332,33 +345,33 @@ void ReportPass() {
         ReportRejected(d, RejectedLines[d], "lines");
         ReportRejected(d, RejectedPads[d], "pads");
     });
-    if (ClearObjects > 0) {
+    if (Pass.ClearObjects > 0) {
         WriteLine("WARNING: Clear polarity was used (" +
-                  IntToText(static_cast<std::int64_t>(ClearObjects)) +
+                  IntToText(static_cast<std::int64_t>(Pass.ClearObjects)) +
                   " times); those objects were not written.");
     }
-    if (Regions > 0) {
+    if (Pass.Regions > 0) {
         WriteLine("WARNING: Regions were written as their outlines (" +
-                  IntToText(static_cast<std::int64_t>(Regions)) + " times).");
+                  IntToText(static_cast<std::int64_t>(Pass.Regions)) + " times).");
     }
 }
 
 void SelectD(std::int32_t d) {
     if (d >= kFirstAperture) {
-        Aperture = d;
+        Pass.Aperture = d;
         UpdateCodes();
     } else {
-        Operation = d;
-        BlockHasData = true;
+        Pass.Operation = d;
+        Pass.BlockHasData = true;
     }
 }
 
 void EndBlock() {
-    if (BlockHasData) {
+    if (Pass.BlockHasData) {
         ExecuteBlock();
     }
-    BlockHasData = false;
-    BlockI = BlockJ = 0;
+    Pass.BlockHasData = false;
+    Pass.BlockI = Pass.BlockJ = 0;
 }
 
 // A comment runs over line ends to the next "*", which ends its block.
@@ -381,30 +394,30 @@ void SkipComment() {
 [[gnu::noinline]] void TakeG(std::int32_t g) {
     switch (g) {
         case 1:
-            Mode = Interpolation::Linear;
+            Pass.Mode = Interpolation::Linear;
             break;
         case 2:
-            Mode = Interpolation::Clockwise;
+            Pass.Mode = Interpolation::Clockwise;
             break;
         case 3:
-            Mode = Interpolation::CounterClockwise;
+            Pass.Mode = Interpolation::CounterClockwise;
             break;
         case 4:
             SkipComment();
             break;
         case 74:
-            MultiQuadrant = false;
+            Pass.MultiQuadrant = false;
             break;
         case 75:
-            MultiQuadrant = true;
+            Pass.MultiQuadrant = true;
             break;
         case 36:
-            InRegion = true;
-            ++Regions;
+            Pass.InRegion = true;
+            ++Pass.Regions;
             UpdateCodes();
             break;
         case 37:
-            InRegion = false;
+            Pass.InRegion = false;
             UpdateCodes();
             break;
         case 70:
@@ -429,12 +442,12 @@ void SkipComment() {
 [[gnu::noinline]] void TakeOtherField(char Letter, std::int64_t Value, unsigned Digits) {
     switch (Letter) {
         case 'I':
-            BlockI = CheckedCoordinate(Letter, Value, Digits, XWidth);
-            BlockHasData = true;
+            Pass.BlockI = CheckedCoordinate(Letter, Value, Digits, Pass.XWidth);
+            Pass.BlockHasData = true;
             break;
         case 'J':
-            BlockJ = CheckedCoordinate(Letter, Value, Digits, YWidth);
-            BlockHasData = true;
+            Pass.BlockJ = CheckedCoordinate(Letter, Value, Digits, Pass.YWidth);
+            Pass.BlockHasData = true;
             break;
         case 'G':
             TakeG(Checked(Letter, Value));
@@ -451,11 +464,11 @@ void SkipComment() {
 // frequency: cheaper than a jump.
 [[gnu::always_inline]] inline void TakeField(char Letter, std::int64_t Value, unsigned Digits) {
     if (Letter == 'X') {
-        GX = CheckedCoordinate(Letter, Value, Digits, XWidth);
-        BlockHasData = true;
+        Pass.GX = CheckedCoordinate(Letter, Value, Digits, Pass.XWidth);
+        Pass.BlockHasData = true;
     } else if (Letter == 'Y') {
-        GY = CheckedCoordinate(Letter, Value, Digits, YWidth);
-        BlockHasData = true;
+        Pass.GY = CheckedCoordinate(Letter, Value, Digits, Pass.YWidth);
+        Pass.BlockHasData = true;
     } else if (Letter == 'D') {
         SelectD(Checked(Letter, Value));
     } else {
@@ -466,20 +479,8 @@ void SkipComment() {
 void StartPass() {
     ForEachCounted([](int d) { RejectedLines[d] = RejectedPads[d] = 0; });
     std::fill(std::begin(Counted), std::end(Counted), 0);
-    GX = GY = Operation = Aperture = BlockI = BlockJ = 0;
-    BlockHasData = false;
-    Mode = Interpolation::Linear;
-    MultiQuadrant = false;
-    StartX = StartY = 0;
-    CurX = CurY = 0;
-    Clear = InRegion = false;
-    ClearObjects = Regions = 0;
-    UpdateCodes();
-    XWidth = YWidth = 0;
-    FormatKnown = UnitsWarned = false;
-    XDecimals = YDecimals = 0;
-    Units = Unit::Unknown;
-    Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
+    Pass = {};
+    Pass.Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
 }
 
 }  // namespace
@@ -519,7 +520,7 @@ void ReadGerber() {
                 ReadParameterBlock(TakeParameter);
                 break;
             case Parser::kCR:
-                if (BlockHasData) {
+                if (Pass.BlockHasData) {
                     Warning("Unfinished block at the end of the file.");
                 }
                 ReportPass();

@@ -8,6 +8,7 @@
 #include "Dize274/RunDriver.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
+#include "Version.h"
 
 namespace Dize274 {
 
@@ -107,7 +108,7 @@ void OpenPcb() {
     // Never an input: writing the Gerber file or the configuration would destroy it.
     FileIO::OpenReplacing(PcbName, GerberName, CfgName == kNoConfig ? std::string() : CfgName);
     CheckIO(PcbName);
-    PutLine("{ Converted from a Gerber file by Lumarind ver. 4.0 }");
+    PutLine("{ Converted from a Gerber file by Lumarind ver. " LUMARIND_VERSION " }");
     PutLine("");
     PutLine("Layout (");
     CurSection = kNone;

@@ -8,6 +8,7 @@
 #include "Dize274/GerberReader.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
+#include "Version.h"
 
 namespace Dize274 {
 
@@ -20,7 +21,7 @@ void ShowBanner() {
     WriteLine("");
     WriteLine("VELMORA 4.0  -  An Interactive PCB Design System");
     WriteLine("~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~");
-    WriteLine("VM xx400 ......... Program Lumarind, Version 4.0");
+    WriteLine("VM xx400 ......... Program Lumarind, Version " LUMARIND_VERSION);
     WriteLine("A Gerber format conversion program");
     WriteLine("Free software, provided as is, without warranty of any kind.");
     WriteLine("");
@@ -71,7 +72,7 @@ void ShowHelp() {
 int RunConversion(const std::vector<std::string>& Args) {
     // Asked for alone, these two are requests, not file names.
     if (Args.size() == 1 && Args[0] == "--version") {
-        WriteLine("Lumarind 4.0");
+        WriteLine("Lumarind " LUMARIND_VERSION);
         return 0;
     }
     if (Args.size() == 1 && Args[0] == "--help") {

@@ -10,13 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "Version.h"
+
 namespace Svg {
 
 // ---- The run and its one exit door ----
 
 /// The program's name and version, as --version prints it and the picture
 /// names its maker.
-constexpr std::string_view kNameAndVersion = "lumarind-svg 4.0";
+constexpr std::string_view kNameAndVersion = "lumarind-svg " LUMARIND_VERSION;
 
 /// The whole run on the given arguments (empty ones already dropped); returns
 /// the exit code of a normal end. The other ends never return.
