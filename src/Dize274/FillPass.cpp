@@ -200,16 +200,14 @@ void StartFills() {
     State = {};
 }
 
-void StartContour() {
-    CloseContour();
-}
-
-void AddContourPoint(LayoutPoint p) {
-    if (State.NewContour) {
-        State.Contours.emplace_back();
+void AddContourEdge(LayoutPoint From, LayoutPoint To) {
+    std::vector<Contour>& c = State.Contours;
+    if (State.NewContour || c.back().back().X != From.X || c.back().back().Y != From.Y) {
+        CloseContour();
+        c.push_back({From});
         State.NewContour = false;
     }
-    State.Contours.back().push_back(p);
+    c.back().push_back(To);
 }
 
 void EndRegion(bool Clear) {

@@ -10,10 +10,9 @@ namespace Dize274 {
 
 /// No fills held, no region open, every count 0.
 void StartFills();
-/// The next point starts a new contour of the open region.
-void StartContour();
-/// A point of the open region's contour, in layout units.
-void AddContourPoint(LayoutPoint p);
+/// An edge of the open region, in layout units; one that does not start
+/// where the last ended starts a new contour.
+void AddContourEdge(LayoutPoint From, LayoutPoint To);
 /// Closes the region: a dark one is held for its fill, a clear one cuts the
 /// fills held.
 void EndRegion(bool Clear);

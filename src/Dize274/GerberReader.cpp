@@ -7,6 +7,7 @@
 
 #include "Dize274/ArcGeometry.h"
 #include "Dize274/Console.h"
+#include "Dize274/FillPass.h"
 #include "Dize274/GerberParameters.h"
 #include "Dize274/IntParam.h"
 #include "Dize274/ParameterBlock.h"
@@ -49,6 +50,10 @@ struct PassState {
     // pattern code, or -1 for nothing.
     std::int32_t DrawCode = -1;
     std::int32_t FlashCode = -1;
+    // Under a fill entry every draw and flash takes the slow way, through
+    // FillDraw and FillFlash: regions are held for their fills, clear objects
+    // cut them. Without one nothing of the fills runs.
+    bool Filling = false;
 
     // The plotter's point, kept both ways: in the file's units, where an arc
     // starts (the last executed block's point), and transformed, where the
@@ -137,7 +142,7 @@ std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits,
 }
 
 void UpdateCodes() {
-    if (Pass.Clear) {
+    if (Pass.Clear || Pass.Filling) {
         Pass.DrawCode = Pass.FlashCode = -1;
         return;
     }
@@ -236,9 +241,37 @@ void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
     }
 }
 
+// A draw under a fill entry: an edge of the open region, a clear object's
+// cut, or a dark line that is written and remembered.
+[[gnu::noinline]] void FillDraw(LayoutPoint From, LayoutPoint To) {
+    if (Pass.InRegion) {
+        AddContourEdge(From, To);
+    } else if (Pass.Clear) {
+        CutFills({});
+    } else if (Pass.Aperture == 0 || LineWidth[Pass.Aperture] < 0) {
+        Reject(RejectedLines);
+    } else {
+        WriteLineRec(From.X, From.Y, To.X, To.Y, LineWidth[Pass.Aperture]);
+        NoteDark(From, To, 0);
+    }
+}
+
+[[gnu::noinline]] void FillFlash(LayoutPoint At) {
+    if (Pass.Clear) {
+        CutFills({});
+    } else if (Pass.Aperture == 0 || PadPattern[Pass.Aperture] < 0) {
+        Reject(RejectedPads);
+    } else {
+        WritePadRec(At.X, At.Y, PadPattern[Pass.Aperture]);
+        NoteDark(At, At, 0);
+    }
+}
+
 void Draw(std::int32_t x, std::int32_t y) {
     if (Pass.DrawCode >= 0) {
         WriteLineRec(Pass.CurX, Pass.CurY, x, y, Pass.DrawCode);
+    } else if (Pass.Filling) {
+        FillDraw({Pass.CurX, Pass.CurY}, {x, y});
     } else {
         Reject(RejectedLines);
     }
@@ -247,6 +280,8 @@ void Draw(std::int32_t x, std::int32_t y) {
 void Flash(std::int32_t x, std::int32_t y) {
     if (Pass.FlashCode >= 0) {
         WritePadRec(x, y, Pass.FlashCode);
+    } else if (Pass.Filling) {
+        FillFlash({x, y});
     } else {
         Reject(RejectedPads);
     }
@@ -273,7 +308,12 @@ void MoveTo(std::int32_t x, std::int32_t y) {
 // its chords are records as a line's are.
 [[gnu::noinline, gnu::flatten]] void DrawArc() {
     std::int32_t w = Pass.DrawCode;
-    if (w < 0) {
+    // Under a fill entry an arc is chords wherever a line would write or
+    // draw an edge; a clear one is one object.
+    bool Chords =
+        w >= 0 || (Pass.Filling && (Pass.InRegion || Pass.Clear ||
+                                    (Pass.Aperture != 0 && LineWidth[Pass.Aperture] >= 0)));
+    if (!Chords) {
         std::int32_t x = TransformX(Pass.GX);
         std::int32_t y = TransformY(Pass.GY);
         Reject(RejectedLines);
@@ -293,9 +333,16 @@ void MoveTo(std::int32_t x, std::int32_t y) {
     for (std::size_t k = 0; k < n; ++k) {
         std::int32_t x = TransformEnd(Ends[k].X, TransformX);
         std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
-        WriteLineRec(x0, y0, x, y, w);
+        if (w >= 0) {
+            WriteLineRec(x0, y0, x, y, w);
+        } else if (!Pass.Clear) {
+            FillDraw({x0, y0}, {x, y});
+        }
         x0 = x;
         y0 = y;
+    }
+    if (w < 0 && Pass.Clear) {
+        FillDraw({Pass.CurX, Pass.CurY}, {x0, y0});
     }
     MoveTo(x0, y0);
 }
@@ -353,6 +400,9 @@ void ReportPass() {
     if (Pass.Regions > 0) {
         WriteLine("WARNING: Regions were written as their outlines (" +
                   IntToText(static_cast<std::int64_t>(Pass.Regions)) + " times).");
+    }
+    if (Pass.Filling) {
+        ReportFills();
     }
 }
 
@@ -413,10 +463,13 @@ void SkipComment() {
             break;
         case 36:
             Pass.InRegion = true;
-            ++Pass.Regions;
+            Pass.Regions += Pass.Filling ? 0 : 1;
             UpdateCodes();
             break;
         case 37:
+            if (Pass.Filling && Pass.InRegion) {
+                EndRegion(Pass.Clear);
+            }
             Pass.InRegion = false;
             UpdateCodes();
             break;
@@ -481,6 +534,11 @@ void StartPass() {
     std::fill(std::begin(Counted), std::end(Counted), 0);
     Pass = {};
     Pass.Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
+    Pass.Filling = FillWidth >= 0;
+    if (Pass.Filling) {
+        StartFills();
+        UpdateCodes();
+    }
 }
 
 }  // namespace
@@ -522,6 +580,13 @@ void ReadGerber() {
             case Parser::kCR:
                 if (Pass.BlockHasData) {
                     Warning("Unfinished block at the end of the file.");
+                }
+                if (Pass.Filling) {
+                    // A region never closed still covers what its contours enclose.
+                    if (Pass.InRegion) {
+                        EndRegion(Pass.Clear);
+                    }
+                    WriteFills();
                 }
                 ReportPass();
                 Parser::CloseInput();

@@ -109,7 +109,10 @@ void Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
     std::vector<const Edge*> Active;
     std::vector<double> Xs;
     std::size_t Next = 0;
-    cInt First = (Bottom >= 0 ? (Bottom + kFillScale - 1) / kFillScale : -(-Bottom / kFillScale));
+    // The first line half a step above the bottom: below it the inset's
+    // stroked edge covers.
+    auto First = static_cast<cInt>(
+        std::floor(static_cast<double>(Bottom) / kFillScale + static_cast<double>(Step) / 2));
     for (cInt y = First; y * kFillScale < Top; y += Step) {
         cInt Y = y * kFillScale;
         while (Next < Edges.size() && Edges[Next].Low <= Y) {
