@@ -59,8 +59,13 @@ std::size_t Points(const Area& A) {
 // object in every cell its box meets. Only the cells something uses exist.
 constexpr cInt kCell = 256 * kFillScale;
 
+// An object over more cells than kMostCells goes on a list of its own that
+// every query looks at, so that no box of the 32-bit plane costs its cells.
+constexpr cInt kMostCells = 256;
+
 struct Grid {
     std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> Cells;
+    std::vector<std::uint32_t> Big;
 };
 
 cInt CellOf(cInt v) {
@@ -77,25 +82,48 @@ void ForCells(const Box& b, Visitor Visit) {
     }
 }
 
+cInt CellCount(const Box& b) {
+    return (CellOf(b.Right) - CellOf(b.Left) + 1) * (CellOf(b.Top) - CellOf(b.Bottom) + 1);
+}
+
 void Insert(Grid& g, const Box& b, std::size_t Index) {
-    ForCells(b, [&](std::uint64_t k) { g.Cells[k].push_back(static_cast<std::uint32_t>(Index)); });
+    auto i = static_cast<std::uint32_t>(Index);
+    if (CellCount(b) > kMostCells) {
+        g.Big.push_back(i);
+    } else {
+        ForCells(b, [&](std::uint64_t k) { g.Cells[k].push_back(i); });
+    }
 }
 
 // Calls Visit once with each index whose cells meet b; Seen(i) marks what
 // this query has seen.
 template <typename Visitor, typename Marker>
 void Query(const Grid& g, const Box& b, Marker Seen, Visitor Visit) {
-    ForCells(b, [&](std::uint64_t k) {
-        auto it = g.Cells.find(k);
-        if (it == g.Cells.end()) {
-            return;
-        }
-        for (std::uint32_t i : it->second) {
+    auto VisitAll = [&](const std::vector<std::uint32_t>& List) {
+        for (std::uint32_t i : List) {
             if (Seen(i)) {
                 Visit(i);
             }
         }
-    });
+    };
+    VisitAll(g.Big);
+    if (CellCount(b) <= static_cast<cInt>(g.Cells.size())) {
+        ForCells(b, [&](std::uint64_t k) {
+            if (auto it = g.Cells.find(k); it != g.Cells.end()) {
+                VisitAll(it->second);
+            }
+        });
+        return;
+    }
+    // A box over more cells than are used: the used ones, each looked at.
+    for (const auto& [k, List] : g.Cells) {
+        cInt x = static_cast<std::int32_t>(k >> 32);
+        cInt y = static_cast<std::int32_t>(k & 0xffffffffU);
+        if (x >= CellOf(b.Left) && x <= CellOf(b.Right) && y >= CellOf(b.Bottom) &&
+            y <= CellOf(b.Top)) {
+            VisitAll(List);
+        }
+    }
 }
 
 struct Held {
@@ -132,6 +160,7 @@ struct FillState {
     std::uint64_t Missed = 0;
     std::uint64_t Whole = 0;
     std::uint64_t Thin = 0;
+    std::uint64_t Huge = 0;
 };
 FillState State;
 
@@ -281,9 +310,9 @@ void WriteFills() {
     for (Held& h : State.Fills) {
         ApplyCuts(h);
         Lines.clear();
-        if (FillArea(h.Fill, FillSize, Lines) == Cover::kThin) {
-            ++State.Thin;
-        }
+        Cover c = FillArea(h.Fill, FillSize, Lines);
+        State.Thin += c == Cover::kThin ? 1 : 0;
+        State.Huge += c == Cover::kTooLarge ? 1 : 0;
         for (const FillLine& l : Lines) {
             WriteLineRec(l.X0, l.Y0, l.X1, l.Y1, FillWidth);
         }
@@ -312,6 +341,10 @@ void ReportFills() {
     if (s.Thin > 0) {
         WriteLine("WARNING: Regions were too thin to fill with lines " + IntToText(FillSize) +
                   " units wide (" + Count(s.Thin) + " times).");
+    }
+    if (s.Huge > 0) {
+        WriteLine("WARNING: Regions were too large to fill; their edges alone were written (" +
+                  Count(s.Huge) + " times).");
     }
 }
 

@@ -77,8 +77,9 @@ struct Edge {
 };
 
 // Horizontal lines across the inset, Step apart on the grid: each pair of
-// crossings of a scanline, in order, bounds a piece inside.
-void Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
+// crossings of a scanline, in order, bounds a piece inside. False, and no
+// lines, when there would be more than kMostScanlines of them.
+bool Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
     std::vector<Edge> Edges;
     cInt Bottom = 0;
     cInt Top = 0;
@@ -102,7 +103,10 @@ void Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
         }
     }
     if (!Any) {
-        return;
+        return true;
+    }
+    if ((Top - Bottom) / kFillScale / Step > kMostScanlines) {
+        return false;
     }
     std::sort(Edges.begin(), Edges.end(),
               [](const Edge& l, const Edge& r) { return l.Low < r.Low; });
@@ -133,6 +137,7 @@ void Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
             }
         }
     }
+    return true;
 }
 
 // One component of an area: an outer edge and its holes.
@@ -146,8 +151,7 @@ Cover FillComponent(const Area& Component, std::int32_t S, std::vector<FillLine>
         E = Inset(Component, Half - kFillScale + kArcTolerance);
     }
     StrokeEdges(E, Out);
-    Scan(E, std::max(1, S - 1), Out);
-    return c;
+    return Scan(E, std::max(1, S - 1), Out) ? c : Cover::kTooLarge;
 }
 
 }  // namespace
@@ -198,9 +202,7 @@ Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out) {
         for (const ClipperLib::PolyNode* h : n->Childs) {
             Component.push_back(h->Contour);
         }
-        if (FillComponent(Component, S, Out) == Cover::kThin) {
-            Result = Cover::kThin;
-        }
+        Result = std::max(Result, FillComponent(Component, S, Out));
     }
     return Result;
 }

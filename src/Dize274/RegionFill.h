@@ -39,8 +39,10 @@ bool IsEmpty(const Area& A);
 
 /// How well lines fit: kThin when some part of the area has no room for a
 /// line of the width, which that part then gets a line at most one unit
-/// over its edge, or nothing.
-enum class Cover : std::uint8_t { kFull, kThin };
+/// over its edge, or nothing; kTooLarge when a part would take more than
+/// kMostScanlines lines across, which it then gets its edge alone.
+enum class Cover : std::uint8_t { kFull, kThin, kTooLarge };
+inline constexpr std::int64_t kMostScanlines = std::int64_t{1} << 20;
 /// Appends to Out the lines of width S (1 or more) that cover A: its boundary
 /// inset by S/2 and stroked, and horizontal lines between at most S - 1
 /// apart. No line covers a point farther than S/2 from the inset boundary's
