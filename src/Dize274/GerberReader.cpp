@@ -8,12 +8,11 @@
 #include "Dize274/ArcGeometry.h"
 #include "Dize274/Console.h"
 #include "Dize274/FillPass.h"
-#include "Dize274/GerberParameters.h"
 #include "Dize274/IntParam.h"
-#include "Dize274/ParameterBlock.h"
 #include "Dize274/PcbWriter.h"
 #include "Dize274/RunDriver.h"
 #include "Dize274/Settings.h"
+#include "Gerber/Gerber.h"
 #include "Parser/Parser.h"
 
 namespace Dize274 {
@@ -73,7 +72,7 @@ struct PassState {
     bool FormatKnown = false;
     unsigned XDecimals = 0;
     unsigned YDecimals = 0;
-    Unit Units = Unit::Unknown;
+    Gerber::Unit Units = Gerber::Unit::Unknown;
     bool UnitsWarned = false;  // once a run is enough
 };
 PassState Pass;
@@ -136,7 +135,7 @@ std::int32_t Checked(char Letter, std::int64_t Value) {
 // A coordinate or centre offset, with the trailing zeros its format left out.
 std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits, unsigned Width) {
     if (Digits < Width) {
-        Value = RestoreTrailingZeros(Value, Digits, Width);
+        Value = Gerber::RestoreTrailingZeros(Value, Digits, Width);
     }
     return Checked(Letter, Value);
 }
@@ -157,20 +156,20 @@ void UpdateCodes() {
 // When the file's unit and format are both known, each axis's transform must
 // give thousandths of an inch; the first that does not is named.
 void CheckUnits() {
-    if (Pass.UnitsWarned || Pass.Units == Unit::Unknown || !Pass.FormatKnown) {
+    if (Pass.UnitsWarned || Pass.Units == Gerber::Unit::Unknown || !Pass.FormatKnown) {
         return;
     }
-    bool XAgrees = UnitsAgree(XMult, XDiv, Pass.Units, Pass.XDecimals);
-    if (XAgrees && UnitsAgree(YMult, YDiv, Pass.Units, Pass.YDecimals)) {
+    bool XAgrees = Gerber::UnitsAgree(XMult, XDiv, Pass.Units, Pass.XDecimals);
+    if (XAgrees && Gerber::UnitsAgree(YMult, YDiv, Pass.Units, Pass.YDecimals)) {
         return;
     }
-    Warning(UnitsAdvice(Pass.Units, XAgrees ? Pass.YDecimals : Pass.XDecimals));
+    Warning(Gerber::UnitsAdvice(Pass.Units, XAgrees ? Pass.YDecimals : Pass.XDecimals));
     Pass.UnitsWarned = true;
 }
 
 void TakeFormat(std::string_view Text) {
-    CoordinateFormat Format{};
-    if (!ReadFormat(Text, Format)) {
+    Gerber::CoordinateFormat Format{};
+    if (!Gerber::ReadFormat(Text, Format)) {
         return;
     }
     if (Format.Incremental) {
@@ -184,7 +183,7 @@ void TakeFormat(std::string_view Text) {
     CheckUnits();
 }
 
-void SetUnits(Unit u) {
+void SetUnits(Gerber::Unit u) {
     Pass.Units = u;
     CheckUnits();
 }
@@ -192,7 +191,7 @@ void SetUnits(Unit u) {
 void TakeStepRepeat(std::string_view Text) {
     std::int64_t x = 1;
     std::int64_t y = 1;
-    if (ReadStepRepeat(Text, x, y) && (x > 1 || y > 1)) {
+    if (Gerber::ReadStepRepeat(Text, x, y) && (x > 1 || y > 1)) {
         Warning("Step and repeat not applied (" + IntToText(x) + " by " + IntToText(y) +
                 " copies).");
     }
@@ -205,7 +204,7 @@ void TakeParameter(std::string_view Text) {
     if (Code == "FS") {
         TakeFormat(Text);
     } else if (Code == "MO") {
-        if (Unit u = ReadUnit(Text); u != Unit::Unknown) {
+        if (Gerber::Unit u = Gerber::ReadUnit(Text); u != Gerber::Unit::Unknown) {
             SetUnits(u);
         }
     } else if (Text == "LPC" || Text == "LPD") {
@@ -215,7 +214,7 @@ void TakeParameter(std::string_view Text) {
         Warning("Negative image polarity not applied.");
     } else if (Code == "SR") {
         TakeStepRepeat(Text);
-    } else if (ReadImageParameter(Text) == ImageRequest::Change) {
+    } else if (Gerber::ReadImageParameter(Text) == Gerber::ImageRequest::Change) {
         Warning("Image parameter not applied (" + std::string(Code) + ").");
     }
 }
@@ -476,7 +475,7 @@ void SkipComment() {
         case 70:
         case 71:
             WarnUnknownG(g);
-            SetUnits(g == 70 ? Unit::Inch : Unit::Millimetre);
+            SetUnits(g == 70 ? Gerber::Unit::Inch : Gerber::Unit::Millimetre);
             break;
         case 54:
         case 90:
@@ -575,7 +574,14 @@ void ReadGerber() {
             case ' ':
                 break;
             case '%':
-                ReadParameterBlock(TakeParameter);
+                if (!Gerber::ReadParameterBlock(Gerber::kMaxParameterText,
+                                                [](std::string_view Text, bool, bool Cut) {
+                                                    if (!Cut) {
+                                                        TakeParameter(Text);
+                                                    }
+                                                })) {
+                    Error("Unexpected end of file in parameter block.");
+                }
                 break;
             case Parser::kCR:
                 if (Pass.BlockHasData) {

@@ -1,12 +1,12 @@
-#include "Dize274/GerberParameters.h"
-
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
+#include <numeric>
 #include <string>
 
-#include "Dize274/IntParam.h"
+#include "Gerber/Gerber.h"
 
-namespace Dize274 {
+namespace Gerber {
 
 namespace {
 
@@ -105,10 +105,6 @@ bool TakeCount(std::string_view& Text, char Letter, std::int64_t& Count) {
     return true;
 }
 
-std::string PowerOfTen(unsigned n) {
-    return "1" + std::string(n, '0');
-}
-
 }  // namespace
 
 bool ReadFormat(std::string_view Text, CoordinateFormat& Format) {
@@ -147,33 +143,56 @@ Unit ReadUnit(std::string_view Text) {
     return Text == "MOMM" ? Unit::Millimetre : Unit::Unknown;
 }
 
+bool UnitsPair(Unit Of, unsigned Decimals, std::int32_t& Mult, std::int32_t& Div) {
+    if (Of == Unit::Unknown || Decimals > 9) {
+        return false;
+    }
+    // One unit is 10^(3 - d) thousandths of an inch, or 10^(4 - d) / 254.
+    std::int64_t m = 1;
+    std::int64_t d = Of == Unit::Inch ? 1 : 254;
+    int Power = (Of == Unit::Inch ? 3 : 4) - static_cast<int>(Decimals);
+    for (; Power > 0; --Power) {
+        m *= 10;
+    }
+    for (; Power < 0; ++Power) {
+        d *= 10;
+    }
+    std::int64_t Common = std::gcd(m, d);
+    Mult = static_cast<std::int32_t>(m / Common);
+    Div = static_cast<std::int32_t>(d / Common);
+    return true;
+}
+
 bool UnitsAgree(std::int32_t Mult, std::int32_t Div, Unit Of, unsigned Decimals) {
-    // |Mult| / Div = 10^(3 - b) (inch) or 10^(4 - b) / 254 (mm), cross-multiplied.
-    __extension__ using Wide = __int128;
-    Wide Scale = 1;
-    for (unsigned i = 0; i < Decimals; ++i) {
-        Scale *= 10;
+    std::int32_t m = 0;
+    std::int32_t d = 0;
+    if (!UnitsPair(Of, Decimals, m, d)) {
+        return false;
     }
-    Wide Magnitude = Mult < 0 ? -Wide{Mult} : Wide{Mult};
-    if (Of == Unit::Inch) {
-        return Magnitude * Scale == Wide{Div} * 1000;
-    }
-    return Of == Unit::Millimetre && Magnitude * 254 * Scale == Wide{Div} * 10000;
+    std::int64_t Magnitude = Mult < 0 ? -std::int64_t{Mult} : std::int64_t{Mult};
+    return Magnitude * d == std::int64_t{Div} * m;
 }
 
 std::string UnitsAdvice(Unit Of, unsigned Decimals) {
-    std::string Size = Decimals == 0 ? "1" : "0." + std::string(Decimals - 1, '0') + "1";
-    std::string Mult;
-    std::string Div;
-    if (Of == Unit::Inch) {
-        Mult = PowerOfTen(Decimals < 3 ? 3 - Decimals : 0);
-        Div = PowerOfTen(Decimals > 3 ? Decimals - 3 : 0);
-    } else {
-        Mult = PowerOfTen(Decimals < 6 ? 6 - Decimals : 0);
-        Div = "254" + std::string(Decimals > 6 ? Decimals - 4 : 2, '0');
+    std::int64_t Mult = 0;
+    std::int64_t Div = 0;
+    {
+        std::int32_t m = 0;
+        std::int32_t d = 0;
+        (void)UnitsPair(Of, Decimals, m, d);
+        Mult = m;
+        Div = d;
     }
+    // A divisor of 25400 (or of it times ten's powers) reads as the inch's 25.4 mm.
+    if (Of == Unit::Millimetre) {
+        std::int64_t Scale = std::lcm(Div, std::int64_t{25400}) / Div;
+        Mult *= Scale;
+        Div *= Scale;
+    }
+    std::string Size = Decimals == 0 ? "1" : "0." + std::string(Decimals - 1, '0') + "1";
     return "Coordinates are in units of " + Size + (Of == Unit::Inch ? " in" : " mm") +
-           ": use multiplier " + Mult + " and divisor " + Div + " for thousandths of an inch.";
+           ": use multiplier " + std::to_string(Mult) + " and divisor " + std::to_string(Div) +
+           " for thousandths of an inch.";
 }
 
 bool ReadStepRepeat(std::string_view Text, std::int64_t& XCount, std::int64_t& YCount) {
@@ -231,10 +250,11 @@ ImageRequest ReadImageParameter(std::string_view Text) {
 
 std::int64_t RestoreTrailingZeros(std::int64_t Value, unsigned Digits, unsigned Width) {
     // Stops once beyond 32 bits, long before 64 bits could overflow.
-    for (; Digits < Width && std::llabs(Value) <= kFullMax; ++Digits) {
+    for (; Digits < Width && std::llabs(Value) <= std::numeric_limits<std::int32_t>::max();
+         ++Digits) {
         Value *= 10;
     }
     return Value;
 }
 
-}  // namespace Dize274
+}  // namespace Gerber

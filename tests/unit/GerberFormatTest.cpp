@@ -6,11 +6,11 @@
 #include <tuple>
 #include <utility>
 
-#include "Dize274/GerberParameters.h"
+#include "Gerber/Gerber.h"
 
 namespace {
 
-using Dize274::CoordinateFormat;
+using Gerber::CoordinateFormat;
 
 auto Fields(const CoordinateFormat& f) {
     return std::tuple{f.OmitsTrailingZeros, f.Incremental, f.XInteger,
@@ -32,7 +32,7 @@ TEST(ReadFormat, ReadsTheZerosTheNotationAndBothAxes) {
           Row{"FSTAD2X23Y24", {true, false, 2, 3, 2, 4}},
           Row{"FSLAM02N1X24Y24", {false, false, 2, 4, 2, 4}}}) {
         CoordinateFormat Got{};
-        ASSERT_TRUE(Dize274::ReadFormat(r.Text, Got)) << r.Text;
+        ASSERT_TRUE(Gerber::ReadFormat(r.Text, Got)) << r.Text;
         EXPECT_EQ(Fields(Got), Fields(r.Format)) << r.Text;
     }
 }
@@ -44,7 +44,7 @@ TEST(ReadFormat, RefusesOtherFormsAndKeepsTheFormat) {
           "FSLAY24X24", "FSLAX24Y24Z", "FSLAX24Y24 ", "FSLANX24Y24", "FSLAX2AY24", "FSLAX24Y2",
           "fslax24y24", "FSLA X24Y24"}) {
         CoordinateFormat Format = Before;
-        EXPECT_FALSE(Dize274::ReadFormat(Text, Format)) << Text;
+        EXPECT_FALSE(Gerber::ReadFormat(Text, Format)) << Text;
         EXPECT_EQ(Fields(Format), Fields(Before)) << Text;
     }
 }
@@ -61,7 +61,7 @@ TEST(RestoreTrailingZeros, ScalesShortNumbersUpToTheWidth) {
                          Row{123456, 6, 6, 123456}, Row{-123456, 6, 6, -123456},
                          Row{1234567, 7, 6, 1234567}, Row{0, 1, 6, 0}, Row{7, 3, 4, 70},
                          Row{2147483647, 10, 10, 2147483647}, Row{214748364, 9, 10, 2147483640}}) {
-        EXPECT_EQ(Dize274::RestoreTrailingZeros(r.Value, r.Digits, r.Width), r.Restored)
+        EXPECT_EQ(Gerber::RestoreTrailingZeros(r.Value, r.Digits, r.Width), r.Restored)
             << r.Value << " " << r.Digits << " " << r.Width;
     }
     // Beyond 32 bits a result needs only to stay beyond them, with its sign,
@@ -69,7 +69,7 @@ TEST(RestoreTrailingZeros, ScalesShortNumbersUpToTheWidth) {
     for (auto [Value, Digits] :
          {std::pair<std::int64_t, unsigned>{5, 1}, {-5, 1}, {214748365, 9}, {-214748365, 9}}) {
         for (unsigned Width : {10U, 12U, 99U, 4000000000U}) {
-            std::int64_t Got = Dize274::RestoreTrailingZeros(Value, Digits, Width);
+            std::int64_t Got = Gerber::RestoreTrailingZeros(Value, Digits, Width);
             EXPECT_GT(Value > 0 ? Got : -Got, 2147483647) << Value << " " << Width;
         }
     }
@@ -79,7 +79,7 @@ TEST(RestoreTrailingZeros, ScalesShortNumbersUpToTheWidth) {
 
 namespace {
 
-using Dize274::Unit;
+using Gerber::Unit;
 
 // The pair that gives thousandths of an inch, for each unit and count of
 // decimals, and a neighbour that must not agree.
@@ -106,22 +106,27 @@ TEST(Units, AdviceNamesThePairThatAgrees) {
              Row{Unit::Millimetre, 8, 1, 2540000,
                  "units of 0.00000001 mm: use multiplier 1 and divisor 2540000 "},
          }) {
-        EXPECT_EQ(Dize274::UnitsAdvice(r.Of, r.Decimals),
+        EXPECT_EQ(Gerber::UnitsAdvice(r.Of, r.Decimals),
                   "Coordinates are in " + std::string(r.Advice) + "for thousandths of an inch.");
-        EXPECT_TRUE(Dize274::UnitsAgree(r.Mult, r.Div, r.Of, r.Decimals)) << r.Advice;
-        EXPECT_TRUE(Dize274::UnitsAgree(-r.Mult, r.Div, r.Of, r.Decimals)) << "mirrored";
-        EXPECT_TRUE(Dize274::UnitsAgree(r.Mult * 2, r.Div * 2, r.Of, r.Decimals)) << "scaled";
-        EXPECT_FALSE(Dize274::UnitsAgree(r.Mult, r.Div + 1, r.Of, r.Decimals)) << r.Advice;
-        EXPECT_FALSE(Dize274::UnitsAgree(r.Mult, r.Div, Unit::Unknown, r.Decimals));
+        EXPECT_TRUE(Gerber::UnitsAgree(r.Mult, r.Div, r.Of, r.Decimals)) << r.Advice;
+        EXPECT_TRUE(Gerber::UnitsAgree(-r.Mult, r.Div, r.Of, r.Decimals)) << "mirrored";
+        EXPECT_TRUE(Gerber::UnitsAgree(r.Mult * 2, r.Div * 2, r.Of, r.Decimals)) << "scaled";
+        EXPECT_FALSE(Gerber::UnitsAgree(r.Mult, r.Div + 1, r.Of, r.Decimals)) << r.Advice;
+        EXPECT_FALSE(Gerber::UnitsAgree(r.Mult, r.Div, Unit::Unknown, r.Decimals));
     }
-    EXPECT_FALSE(Dize274::UnitsAgree(2147483647, 1, Unit::Millimetre, 9));  // no overflow
-    EXPECT_EQ(Dize274::ReadUnit("MOIN"), Unit::Inch);
-    EXPECT_EQ(Dize274::ReadUnit("MOMM"), Unit::Millimetre);
-    EXPECT_EQ(Dize274::ReadUnit("MOCM"), Unit::Unknown);
+    EXPECT_FALSE(Gerber::UnitsAgree(2147483647, 1, Unit::Millimetre, 9));  // no overflow
+    std::int32_t Mult = 0;
+    std::int32_t Div = 0;
+    EXPECT_TRUE(Gerber::UnitsPair(Unit::Millimetre, 3, Mult, Div));  // smallest terms
+    EXPECT_EQ(std::pair(Mult, Div), std::pair(5, 127));
+    EXPECT_FALSE(Gerber::UnitsPair(Unit::Unknown, 3, Mult, Div));
+    EXPECT_EQ(Gerber::ReadUnit("MOIN"), Unit::Inch);
+    EXPECT_EQ(Gerber::ReadUnit("MOMM"), Unit::Millimetre);
+    EXPECT_EQ(Gerber::ReadUnit("MOCM"), Unit::Unknown);
 }
 
 TEST(ImageParameters, IdentityChangeOrNotInForm) {
-    using Dize274::ImageRequest;
+    using Gerber::ImageRequest;
     struct Row {
         std::string_view Text;
         ImageRequest Request;
@@ -146,7 +151,7 @@ TEST(ImageParameters, IdentityChangeOrNotInForm) {
              Row{"LPC", ImageRequest::Malformed},
              Row{"O", ImageRequest::Malformed},
          }) {
-        EXPECT_EQ(Dize274::ReadImageParameter(r.Text), r.Request) << r.Text;
+        EXPECT_EQ(Gerber::ReadImageParameter(r.Text), r.Request) << r.Text;
     }
 }
 
@@ -164,7 +169,7 @@ TEST(StepRepeat, CountsAreOneWhereAbsent) {
           Row{"SRX2I", false, 0, 0}}) {
         std::int64_t X = 0;
         std::int64_t Y = 0;
-        EXPECT_EQ(Dize274::ReadStepRepeat(r.Text, X, Y), r.InForm) << r.Text;
+        EXPECT_EQ(Gerber::ReadStepRepeat(r.Text, X, Y), r.InForm) << r.Text;
         if (r.InForm) {
             EXPECT_EQ(X, r.X) << r.Text;
             EXPECT_EQ(Y, r.Y) << r.Text;
