@@ -266,23 +266,37 @@ void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
     }
 }
 
-void Draw(std::int32_t x, std::int32_t y) {
-    if (Pass.DrawCode >= 0) {
-        WriteLineRec(Pass.CurX, Pass.CurY, x, y, Pass.DrawCode);
-    } else if (Pass.Filling) {
+// What a draw or flash without a code does, out of line: the usual ones,
+// which write their record, stay as lean as without fills.
+[[gnu::noinline]] void DrawOtherwise(std::int32_t x, std::int32_t y) {
+    if (Pass.Filling) {
         FillDraw({Pass.CurX, Pass.CurY}, {x, y});
     } else {
         Reject(RejectedLines);
     }
 }
 
-void Flash(std::int32_t x, std::int32_t y) {
-    if (Pass.FlashCode >= 0) {
-        WritePadRec(x, y, Pass.FlashCode);
-    } else if (Pass.Filling) {
+[[gnu::noinline]] void FlashOtherwise(std::int32_t x, std::int32_t y) {
+    if (Pass.Filling) {
         FillFlash({x, y});
     } else {
         Reject(RejectedPads);
+    }
+}
+
+void Draw(std::int32_t x, std::int32_t y) {
+    if (Pass.DrawCode >= 0) {
+        WriteLineRec(Pass.CurX, Pass.CurY, x, y, Pass.DrawCode);
+    } else {
+        DrawOtherwise(x, y);
+    }
+}
+
+void Flash(std::int32_t x, std::int32_t y) {
+    if (Pass.FlashCode >= 0) {
+        WritePadRec(x, y, Pass.FlashCode);
+    } else {
+        FlashOtherwise(x, y);
     }
 }
 
@@ -302,13 +316,35 @@ void MoveTo(std::int32_t x, std::int32_t y) {
     Pass.CurY = y;
 }
 
+// An arc's chords under a fill entry: edges of the open region, one clear
+// object, or dark lines. Out of DrawArc, which is flattened: the fills' code
+// would swell it.
+[[gnu::noinline]] void FillArc(const GerberPoint* Ends, std::size_t n) {
+    std::int32_t x0 = Pass.CurX;
+    std::int32_t y0 = Pass.CurY;
+    bool Cuts = Pass.Clear && !Pass.InRegion;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::int32_t x = TransformEnd(Ends[k].X, TransformX);
+        std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
+        if (!Cuts) {
+            FillDraw({x0, y0}, {x, y});
+        }
+        x0 = x;
+        y0 = y;
+    }
+    if (Cuts) {
+        CutFills({});
+    }
+    MoveTo(x0, y0);
+}
+
 // An arc that writes nothing moves the plotter to its end as a line does.
 // Out of the block execution, which it would swell, but flattened like it:
 // its chords are records as a line's are.
 [[gnu::noinline, gnu::flatten]] void DrawArc() {
     std::int32_t w = Pass.DrawCode;
     // Under a fill entry an arc is chords wherever a line would write or
-    // draw an edge; a clear one is one object.
+    // draw an edge.
     bool Chords =
         w >= 0 || (Pass.Filling && (Pass.InRegion || Pass.Clear ||
                                     (Pass.Aperture != 0 && LineWidth[Pass.Aperture] >= 0)));
@@ -327,21 +363,18 @@ void MoveTo(std::int32_t x, std::int32_t y) {
                 Pass.Mode == Interpolation::Clockwise ? Turn::Clockwise : Turn::CounterClockwise,
                 Pass.MultiQuadrant};
     std::size_t n = ArcChords(Arc, Pass.Tolerance, Ends);
+    if (w < 0) {
+        FillArc(Ends, n);
+        return;
+    }
     std::int32_t x0 = Pass.CurX;
     std::int32_t y0 = Pass.CurY;
     for (std::size_t k = 0; k < n; ++k) {
         std::int32_t x = TransformEnd(Ends[k].X, TransformX);
         std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
-        if (w >= 0) {
-            WriteLineRec(x0, y0, x, y, w);
-        } else if (!Pass.Clear) {
-            FillDraw({x0, y0}, {x, y});
-        }
+        WriteLineRec(x0, y0, x, y, w);
         x0 = x;
         y0 = y;
-    }
-    if (w < 0 && Pass.Clear) {
-        FillDraw({Pass.CurX, Pass.CurY}, {x0, y0});
     }
     MoveTo(x0, y0);
 }
@@ -528,6 +561,21 @@ void SkipComment() {
     }
 }
 
+// The fills' start and end, out of line: inlined, they would crowd the main
+// loop's reading out of ReadGerber.
+[[gnu::noinline]] void StartPassFills() {
+    StartFills();
+    UpdateCodes();
+}
+
+[[gnu::noinline]] void EndPassFills() {
+    // A region never closed still covers what its contours enclose.
+    if (Pass.InRegion) {
+        EndRegion(Pass.Clear);
+    }
+    WriteFills();
+}
+
 void StartPass() {
     ForEachCounted([](int d) { RejectedLines[d] = RejectedPads[d] = 0; });
     std::fill(std::begin(Counted), std::end(Counted), 0);
@@ -535,8 +583,7 @@ void StartPass() {
     Pass.Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
     Pass.Filling = FillWidth >= 0;
     if (Pass.Filling) {
-        StartFills();
-        UpdateCodes();
+        StartPassFills();
     }
 }
 
@@ -588,11 +635,7 @@ void ReadGerber() {
                     Warning("Unfinished block at the end of the file.");
                 }
                 if (Pass.Filling) {
-                    // A region never closed still covers what its contours enclose.
-                    if (Pass.InRegion) {
-                        EndRegion(Pass.Clear);
-                    }
-                    WriteFills();
+                    EndPassFills();
                 }
                 ReportPass();
                 Parser::CloseInput();
