@@ -95,41 +95,40 @@ ImageRequest ReadImageParameter(std::string_view Text);
 /// What an aperture draws, as far as a standard shape goes.
 enum class Shape : std::uint8_t { kCircle, kRectangle, kObround, kPolygon, kOther };
 
-struct Point {
-    double X = 0;
-    double Y = 0;
-};
-
-/// One closed outline of a flash, around the flash point, in the file's unit.
-/// Dark ones add to the image, clear ones take away what came before them.
-struct Contour {
+/// One primitive of a macro, evaluated with an aperture's modifiers: its code
+/// (1 circle, 4 outline, 5 polygon, 6 moire, 7 thermal, 20 vector line (2
+/// too), 21 centre line, 22 lower-left line), exposure, and its values as the
+/// format lists them after the exposure, the rotation always last (0 where the
+/// text left it out). An outline's: vertex count n, the n + 1 points, rotation.
+struct Primitive {
+    std::uint8_t Code = 0;
     bool Dark = true;
-    std::vector<Point> Points;  ///< the corners in order, the first not repeated at the end
+    std::vector<double> Values;
 };
 
 struct Aperture {
     std::int32_t DCode = 0;
     std::string Template;   ///< "C", "R", "O", "P", or the macro's name
     std::string Modifiers;  ///< as written after the comma: "0.254", "1.2X0.8"
-    /// What it draws: a macro's is the standard shape its primitives draw
-    /// when they draw one (a rectangle with rounded corners is kRectangle,
-    /// one rounded so much that its shorter sides are half circles is
-    /// kObround), else kOther.
+    /// What it draws. A macro's is the standard shape its primitives draw
+    /// when they draw one, near enough (rounded corners: a rectangle, or an
+    /// obround when rounded nearly to half circles), else kOther.
     Shape Kind = Shape::kOther;
-    double Width = 0;  ///< extent across X and Y, in the file's unit (of dark parts)
+    /// The extent of what it draws (dark parts; clear ones do not extend it),
+    /// across X and Y, in the file's unit, and its lower left corner relative
+    /// to the flash point (a macro's need not be centred on it).
+    double Width = 0;
     double Height = 0;
+    double Left = 0;
+    double Bottom = 0;
     /// What a draw with it strokes: a circle's diameter, a rectangle's or
     /// obround's smaller side, a polygon's outer diameter, a macro's smaller
     /// extent.
     double Stroke = 0;
-    int Vertices = 0;  ///< a polygon's
-    /// Where the extent lies around the flash point (a macro's need not be
-    /// centred on it): its lower left corner.
-    double Left = 0;
-    double Bottom = 0;
-    /// What a flash of it draws, in the order that counts; circles and arcs
-    /// as chords no more than a hundredth of the aperture's size off.
-    std::vector<Contour> Flash;
+    int Vertices = 0;     ///< a polygon's (a P template's, or a macro found to draw one)
+    double Rotation = 0;  ///< a P template's, in degrees
+    double Hole = 0;      ///< a standard template's hole diameter, 0 for none
+    std::vector<Primitive> Primitives;  ///< a macro's, evaluated; empty for a standard template
 };
 
 /// How a parameter was taken.
@@ -146,6 +145,27 @@ Taken TakeApertureParameter(std::string_view Text, bool FirstOfBlock, Aperture& 
 
 /// Forgets every macro: a new file starts.
 void ForgetMacros();
+
+struct Point {
+    double X = 0;
+    double Y = 0;
+};
+
+/// One closed outline, around the flash point, in the file's unit. A dark one
+/// adds to the image, a clear one takes away what came before it. A ring or a
+/// hole is one outline that goes round the outside, crosses to the inside on
+/// a line of no width and goes round it the other way, so that the even-odd
+/// and the non-zero rule both fill it right.
+struct Contour {
+    bool Dark = true;
+    std::vector<Point> Points;  ///< the corners in order, the first not repeated at the end
+};
+
+/// What a flash of A draws, in the order that counts: a macro's primitives
+/// one outline each (a thermal four, a moire one per ring and two for its
+/// cross), a standard template's one; arcs as chords off by at most a
+/// thousandth of their radius.
+std::vector<Contour> FlashGeometry(const Aperture& A);
 
 }  // namespace Gerber
 
