@@ -147,7 +147,13 @@ struct Dark {
 // proportion to the region, and each sweep pays for itself.
 constexpr std::size_t kBatchPoints = 4096;
 
+struct Shape {
+    Area Covers;
+    double Reach;  // in layout units
+};
+
 struct FillState {
+    std::unordered_map<std::int32_t, Shape> Shapes;
     std::vector<Contour> Contours;
     bool NewContour = true;
     std::vector<Held> Fills;
@@ -227,6 +233,40 @@ std::string Count(std::uint64_t n) {
 
 void StartFills() {
     State = {};
+}
+
+void DefineShape(std::int32_t DCode, const std::vector<Gerber::Contour>& Outlines, double XScale,
+                 double YScale) {
+    // In order: a dark outline adds, a clear one takes away what came before.
+    Area Covers;
+    double Reach = 0;
+    for (const Gerber::Contour& c : Outlines) {
+        Path p;
+        for (Gerber::Point q : c.Points) {
+            double x = q.X * XScale;
+            double y = q.Y * YScale;
+            Reach = std::max(Reach, std::hypot(x, y));
+            p.push_back({std::llround(x * kFillScale), std::llround(y * kFillScale)});
+        }
+        Area One = OutlineArea(p);
+        if (c.Dark) {
+            Covers.insert(Covers.end(), One.begin(), One.end());
+        } else {
+            Covers = UniteArea(Covers);
+            CutArea(Covers, One);
+        }
+    }
+    State.Shapes[DCode] = {UniteArea(Covers), Reach};
+}
+
+Area ShapeArea(std::int32_t DCode, LayoutPoint From, LayoutPoint To) {
+    auto it = State.Shapes.find(DCode);
+    return it == State.Shapes.end() ? Area() : StrokeArea(it->second.Covers, From, To);
+}
+
+double ShapeReach(std::int32_t DCode) {
+    auto it = State.Shapes.find(DCode);
+    return it == State.Shapes.end() ? 0 : it->second.Reach;
 }
 
 void AddContourEdge(LayoutPoint From, LayoutPoint To) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "Dize274/ArcGeometry.h"
@@ -219,6 +220,36 @@ void TakeParameter(std::string_view Text) {
     }
 }
 
+// Under a fill entry the apertures are read too, for what clear objects cut;
+// they are scaled by the format and the transform. True: the parameter was
+// an aperture's or a macro's.
+[[gnu::noinline]] bool TakeShape(std::string_view Text, bool FirstOfBlock) {
+    Gerber::Aperture A;
+    std::string Why;
+    Gerber::Taken t = Gerber::TakeApertureParameter(Text, FirstOfBlock, A, Why);
+    if (t == Gerber::Taken::kMalformed) {
+        Warning(Why);
+    } else if (t == Gerber::Taken::kAperture && Pass.FormatKnown) {
+        DefineShape(A.DCode, Gerber::FlashGeometry(A),
+                    std::pow(10.0, Pass.XDecimals) * XMult / XDiv,
+                    std::pow(10.0, Pass.YDecimals) * YMult / YDiv);
+    }
+    return t != Gerber::Taken::kOther;
+}
+
+// Under a fill entry a macro's outline may run long; no other parameter is
+// read longer than without one.
+constexpr std::size_t kMaxShapeText = std::size_t{1} << 16;
+
+void TakeBlockParameter(std::string_view Text, bool FirstOfBlock, bool Cut) {
+    if (Pass.Filling && !Cut && TakeShape(Text, FirstOfBlock)) {
+        return;
+    }
+    if (!Cut && Text.size() <= Gerber::kMaxParameterText) {
+        TakeParameter(Text);
+    }
+}
+
 // The rare ends of a block, out of line so that the usual ones stay lean.
 [[gnu::noinline]] void WarnNoAperture() {
     Warning("No aperture selected.");
@@ -246,23 +277,23 @@ void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
     if (Pass.InRegion) {
         AddContourEdge(From, To);
     } else if (Pass.Clear) {
-        CutFills({});
+        CutFills(ShapeArea(Pass.Aperture, From, To));
     } else if (Pass.Aperture == 0 || LineWidth[Pass.Aperture] < 0) {
         Reject(RejectedLines);
     } else {
         WriteLineRec(From.X, From.Y, To.X, To.Y, LineWidth[Pass.Aperture]);
-        NoteDark(From, To, 0);
+        NoteDark(From, To, ShapeReach(Pass.Aperture));
     }
 }
 
 [[gnu::noinline]] void FillFlash(LayoutPoint At) {
     if (Pass.Clear) {
-        CutFills({});
+        CutFills(ShapeArea(Pass.Aperture, At, At));
     } else if (Pass.Aperture == 0 || PadPattern[Pass.Aperture] < 0) {
         Reject(RejectedPads);
     } else {
         WritePadRec(At.X, At.Y, PadPattern[Pass.Aperture]);
-        NoteDark(At, At, 0);
+        NoteDark(At, At, ShapeReach(Pass.Aperture));
     }
 }
 
@@ -317,23 +348,26 @@ void MoveTo(std::int32_t x, std::int32_t y) {
 }
 
 // An arc's chords under a fill entry: edges of the open region, one clear
-// object, or dark lines. Out of DrawArc, which is flattened: the fills' code
+// object, or dark lines. Out of DrawArc, which is flattened: the cuts' code
 // would swell it.
 [[gnu::noinline]] void FillArc(const GerberPoint* Ends, std::size_t n) {
     std::int32_t x0 = Pass.CurX;
     std::int32_t y0 = Pass.CurY;
-    bool Cuts = Pass.Clear && !Pass.InRegion;
+    Area Cut;
     for (std::size_t k = 0; k < n; ++k) {
         std::int32_t x = TransformEnd(Ends[k].X, TransformX);
         std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
-        if (!Cuts) {
+        if (Pass.Clear && !Pass.InRegion) {
+            Area Chord = ShapeArea(Pass.Aperture, {x0, y0}, {x, y});
+            Cut.insert(Cut.end(), Chord.begin(), Chord.end());
+        } else {
             FillDraw({x0, y0}, {x, y});
         }
         x0 = x;
         y0 = y;
     }
-    if (Cuts) {
-        CutFills({});
+    if (Pass.Clear && !Pass.InRegion) {
+        CutFills(Cut);
     }
     MoveTo(x0, y0);
 }
@@ -565,6 +599,7 @@ void SkipComment() {
 // loop's reading out of ReadGerber.
 [[gnu::noinline]] void StartPassFills() {
     StartFills();
+    Gerber::ForgetMacros();
     UpdateCodes();
 }
 
@@ -621,12 +656,9 @@ void ReadGerber() {
             case ' ':
                 break;
             case '%':
-                if (!Gerber::ReadParameterBlock(Gerber::kMaxParameterText,
-                                                [](std::string_view Text, bool, bool Cut) {
-                                                    if (!Cut) {
-                                                        TakeParameter(Text);
-                                                    }
-                                                })) {
+                if (!Gerber::ReadParameterBlock(
+                        Pass.Filling ? kMaxShapeText : Gerber::kMaxParameterText,
+                        TakeBlockParameter)) {
                     Error("Unexpected end of file in parameter block.");
                 }
                 break;

@@ -167,11 +167,20 @@ Area RegionArea(const std::vector<Contour>& Contours) {
         for (LayoutPoint q : c) {
             p.push_back(Scaled(q));
         }
-        Area One;
-        ClipperLib::SimplifyPolygon(p, One, ClipperLib::pftEvenOdd);
+        Area One = OutlineArea(p);
         All.insert(All.end(), One.begin(), One.end());
     }
     return Union(All);
+}
+
+Area OutlineArea(const ClipperLib::Path& Outline) {
+    Area Out;
+    ClipperLib::SimplifyPolygon(Outline, Out, ClipperLib::pftEvenOdd);
+    return Out;
+}
+
+Area UniteArea(const Area& A) {
+    return Union(A);
 }
 
 void CutArea(Area& A, const Area& Cuts) {

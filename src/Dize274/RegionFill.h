@@ -32,6 +32,10 @@ inline constexpr ClipperLib::cInt kFillScale = 16;
 /// even-odd rule (a cut-in's hole stays open whichever way it turns), the
 /// region the union of its contours.
 Area RegionArea(const std::vector<Contour>& Contours);
+/// What an outline in Clipper's integers encloses, by the even-odd rule.
+Area OutlineArea(const ClipperLib::Path& Outline);
+/// The union of A's paths, each a set of outer edges and holes.
+Area UniteArea(const Area& A);
 /// A less what Cuts covers (their union).
 void CutArea(Area& A, const Area& Cuts);
 /// Whether A covers anything.
