@@ -133,18 +133,35 @@ struct Held {
     std::size_t CutPoints;
     std::size_t FillPoints;
     std::uint32_t Seen;
+    std::uint64_t Region;  // which region it is a tile of
+    cInt TileX;            // and which tile
+    cInt TileY;
+    bool Tiled;
 };
 
+Area Square(cInt Left, cInt Bottom, cInt Right, cInt Top) {
+    return {{{Left, Bottom}, {Left, Top}, {Right, Top}, {Right, Bottom}}};
+}
+
+// A large region is held in square tiles, each cut on its own: a cut then
+// sweeps one tile, not the whole pour with every hole cut in it so far. The
+// tiles are joined again before the region is filled.
+constexpr cInt kTile = 1024 * kFillScale;
+constexpr cInt kMostTiles = 4096;
+
+// A dark line or pad, in layout units: small, as a file may have millions.
 struct Dark {
-    IntPoint From;
-    IntPoint To;
-    double Reach;
-    bool Counted;
+    LayoutPoint From;
+    LayoutPoint To;
+    float Reach;
     std::uint32_t Seen;
+    bool Counted;
 };
 
-// Cuts wait until they hold this many points more than the fill: memory in
-// proportion to the region, and each sweep pays for itself.
+// Cuts wait until they hold kBatchShare times the fill's points and
+// kBatchPoints more: memory in proportion to the region, and few sweeps (a
+// sweep over many holes costs more than its points).
+constexpr std::size_t kBatchShare = 1;
 constexpr std::size_t kBatchPoints = 4096;
 
 struct Shape {
@@ -159,7 +176,10 @@ struct FillState {
     std::vector<Held> Fills;
     Grid FillGrid;
     std::vector<Dark> Darks;
+    // Dark objects go into their grid only when a clear object comes: a file
+    // without clear polarity pays their records alone.
     Grid DarkGrid;
+    std::size_t DarksIndexed = 0;
     std::uint32_t Stamp = 0;
     std::uint64_t Filled = 0;
     std::uint64_t Cutting = 0;
@@ -200,22 +220,52 @@ bool Crosses(IntPoint a, IntPoint b, IntPoint c, IntPoint d) {
 
 // Whether the dark object's copper meets the area: its segment inside it, or
 // within its reach of an edge.
+IntPoint Scaled(LayoutPoint p) {
+    return {cInt{p.X} * kFillScale, cInt{p.Y} * kFillScale};
+}
+
 bool Meets(const Dark& d, const Area& A) {
+    IntPoint From = Scaled(d.From);
+    IntPoint To = Scaled(d.To);
+    double Reach = double{d.Reach} * kFillScale;
     for (const Path& p : A) {
-        if (ClipperLib::Orientation(p) && ClipperLib::PointInPolygon(d.From, p) != 0) {
+        if (ClipperLib::Orientation(p) && ClipperLib::PointInPolygon(From, p) != 0) {
             return true;
         }
         for (std::size_t k = 0; k < p.size(); ++k) {
             IntPoint a = p[k];
             IntPoint b = p[(k + 1) % p.size()];
-            if (Crosses(d.From, d.To, a, b) || SegmentDistance(a, d.From, d.To) <= d.Reach ||
-                SegmentDistance(d.From, a, b) <= d.Reach ||
-                SegmentDistance(d.To, a, b) <= d.Reach) {
+            if (Crosses(From, To, a, b) || SegmentDistance(a, From, To) <= Reach ||
+                SegmentDistance(From, a, b) <= Reach || SegmentDistance(To, a, b) <= Reach) {
                 return true;
             }
         }
     }
     return false;
+}
+
+// Into the grid: the cells its copper may reach, not all of its box's, so
+// that a long diagonal line is in few.
+void IndexDark(std::size_t i) {
+    const Dark& d = State.Darks[i];
+    IntPoint a = Scaled(d.From);
+    IntPoint b = Scaled(d.To);
+    auto Margin = static_cast<cInt>(std::ceil(double{d.Reach} * kFillScale));
+    Box Extent{std::min(a.X, b.X) - Margin, std::min(a.Y, b.Y) - Margin,
+               std::max(a.X, b.X) + Margin, std::max(a.Y, b.Y) + Margin};
+    auto Index = static_cast<std::uint32_t>(i);
+    if (CellCount(Extent) > kMostCells) {
+        State.DarkGrid.Big.push_back(Index);
+        return;
+    }
+    double Near = static_cast<double>(Margin) + static_cast<double>(kCell) * 0.7072;
+    ForCells(Extent, [&](std::uint64_t k) {
+        IntPoint Centre{static_cast<std::int32_t>(k >> 32) * kCell + kCell / 2,
+                        static_cast<std::int32_t>(k & 0xffffffffU) * kCell + kCell / 2};
+        if (SegmentDistance(Centre, a, b) <= Near) {
+            State.DarkGrid.Cells[k].push_back(Index);
+        }
+    });
 }
 
 void CloseContour() {
@@ -292,9 +342,28 @@ void EndRegion(bool Clear) {
         return;
     }
     Box b = Bounds(A);
-    std::size_t n = Points(A);
-    State.Fills.push_back({std::move(A), b, {}, 0, n, 0});
-    Insert(State.FillGrid, b, State.Fills.size() - 1);
+    auto Hold = [&](Area Piece, Box Extent, cInt tx, cInt ty, bool Tiled) {
+        std::size_t n = Points(Piece);
+        State.Fills.push_back({std::move(Piece), Extent, {}, 0, n, 0, State.Filled, tx, ty, Tiled});
+        Insert(State.FillGrid, Extent, State.Fills.size() - 1);
+    };
+    auto First = [](cInt v) { return v >= 0 ? v / kTile : -((-v + kTile - 1) / kTile); };
+    cInt Columns = First(b.Right) - First(b.Left) + 1;
+    cInt Rows = First(b.Top) - First(b.Bottom) + 1;
+    if (Columns * Rows == 1 || Columns * Rows > kMostTiles) {
+        Hold(std::move(A), b, 0, 0, false);
+    } else {
+        for (cInt tx = First(b.Left); tx <= First(b.Right); ++tx) {
+            for (cInt ty = First(b.Bottom); ty <= First(b.Top); ++ty) {
+                Box t{tx * kTile, ty * kTile, (tx + 1) * kTile, (ty + 1) * kTile};
+                Area Piece = A;
+                CutArea(Piece, Square(t.Left, t.Bottom, t.Right, t.Top), true);
+                if (!IsEmpty(Piece)) {
+                    Hold(std::move(Piece), t, tx, ty, true);
+                }
+            }
+        }
+    }
     ++State.Filled;
 }
 
@@ -318,11 +387,14 @@ void CutFills(const Area& A) {
             h.Cuts.insert(h.Cuts.end(), A.begin(), A.end());
             h.CutPoints += n;
             Any = true;
-            if (h.CutPoints > h.FillPoints + kBatchPoints) {
+            if (h.CutPoints > kBatchShare * h.FillPoints + kBatchPoints) {
                 ApplyCuts(h);
             }
         });
     ++(Any ? State.Cutting : State.Missed);
+    for (; State.DarksIndexed < State.Darks.size(); ++State.DarksIndexed) {
+        IndexDark(State.DarksIndexed);
+    }
     Query(
         State.DarkGrid, b, [&](std::uint32_t i) { return Unseen(State.Darks[i].Seen); },
         [&](std::uint32_t i) {
@@ -335,28 +407,54 @@ void CutFills(const Area& A) {
 }
 
 void NoteDark(LayoutPoint From, LayoutPoint To, double Reach) {
-    IntPoint a{cInt{From.X} * kFillScale, cInt{From.Y} * kFillScale};
-    IntPoint b{cInt{To.X} * kFillScale, cInt{To.Y} * kFillScale};
-    double r = Reach * kFillScale;
-    auto Margin = static_cast<cInt>(std::ceil(r));
-    Box Extent{std::min(a.X, b.X) - Margin, std::min(a.Y, b.Y) - Margin,
-               std::max(a.X, b.X) + Margin, std::max(a.Y, b.Y) + Margin};
-    State.Darks.push_back({a, b, r, false, 0});
-    Insert(State.DarkGrid, Extent, State.Darks.size() - 1);
+    // A float's reach rounded up: never short of the copper.
+    State.Darks.push_back({From, To, std::nextafter(static_cast<float>(Reach), 1e30F), 0, false});
+}
+
+// A tile of a region is filled with its neighbours' pieces near it, so that
+// its lines are the whole region's there: inset from the region's edges, not
+// from the tile's.
+Cover FillTile(std::size_t First, std::size_t End, std::size_t i, std::vector<FillLine>& Out) {
+    const Held& t = State.Fills[i];
+    cInt m = cInt{FillSize} * kFillScale;
+    Area Near;
+    for (std::size_t k = First; k < End; ++k) {
+        const Held& n = State.Fills[k];
+        if (std::abs(n.TileX - t.TileX) <= 1 && std::abs(n.TileY - t.TileY) <= 1) {
+            Near.insert(Near.end(), n.Fill.begin(), n.Fill.end());
+        }
+    }
+    CutArea(Near,
+            Square(t.Extent.Left - m, t.Extent.Bottom - m, t.Extent.Right + m, t.Extent.Top + m),
+            true);
+    Area Within = Square(t.Extent.Left, t.Extent.Bottom, t.Extent.Right, t.Extent.Top);
+    return FillArea(Near, FillSize, Out, &Within);
 }
 
 void WriteFills() {
     std::vector<FillLine> Lines;
-    for (Held& h : State.Fills) {
-        ApplyCuts(h);
-        Lines.clear();
-        Cover c = FillArea(h.Fill, FillSize, Lines);
+    for (std::size_t i = 0; i < State.Fills.size();) {
+        // A region's tiles, cut, each filled.
+        std::size_t First = i;
+        std::size_t End = i;
+        while (End < State.Fills.size() && State.Fills[End].Region == State.Fills[i].Region) {
+            ApplyCuts(State.Fills[End++]);
+        }
+        Cover c = Cover::kFull;
+        for (; i < End; ++i) {
+            Lines.clear();
+            Held& h = State.Fills[i];
+            c = std::max(
+                c, h.Tiled ? FillTile(First, End, i, Lines) : FillArea(h.Fill, FillSize, Lines));
+            for (const FillLine& l : Lines) {
+                WriteLineRec(l.X0, l.Y0, l.X1, l.Y1, FillWidth);
+            }
+        }
         State.Thin += c == Cover::kThin ? 1 : 0;
         State.Huge += c == Cover::kTooLarge ? 1 : 0;
-        for (const FillLine& l : Lines) {
-            WriteLineRec(l.X0, l.Y0, l.X1, l.Y1, FillWidth);
+        for (std::size_t k = First; k < End; ++k) {
+            Area().swap(State.Fills[k].Fill);
         }
-        Area().swap(h.Fill);
     }
 }
 

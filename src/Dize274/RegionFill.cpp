@@ -141,7 +141,8 @@ bool Scan(const Area& E, std::int32_t Step, std::vector<FillLine>& Out) {
 }
 
 // One component of an area: an outer edge and its holes.
-Cover FillComponent(const Area& Component, std::int32_t S, std::vector<FillLine>& Out) {
+Cover FillComponent(const Area& Component, std::int32_t S, const Area* Within,
+                    std::vector<FillLine>& Out) {
     double Half = S / 2.0 * kFillScale;
     Area E = Inset(Component, Half + kArcTolerance);
     Cover c = Cover::kFull;
@@ -149,6 +150,9 @@ Cover FillComponent(const Area& Component, std::int32_t S, std::vector<FillLine>
         // No room for a line: one that overhangs the edge by a unit, or none.
         c = Cover::kThin;
         E = Inset(Component, Half - kFillScale + kArcTolerance);
+    }
+    if (Within != nullptr) {
+        CutArea(E, *Within, true);
     }
     StrokeEdges(E, Out);
     return Scan(E, std::max(1, S - 1), Out) ? c : Cover::kTooLarge;
@@ -183,12 +187,13 @@ Area UniteArea(const Area& A) {
     return Union(A);
 }
 
-void CutArea(Area& A, const Area& Cuts) {
+void CutArea(Area& A, const Area& Cuts, bool Keep) {
     ClipperLib::Clipper c;
     c.AddPaths(A, ClipperLib::ptSubject, true);
     c.AddPaths(Cuts, ClipperLib::ptClip, true);
     Area Out;
-    c.Execute(ClipperLib::ctDifference, Out, ClipperLib::pftNonZero, ClipperLib::pftNonZero);
+    c.Execute(Keep ? ClipperLib::ctIntersection : ClipperLib::ctDifference, Out,
+              ClipperLib::pftNonZero, ClipperLib::pftNonZero);
     A.swap(Out);
 }
 
@@ -196,7 +201,7 @@ bool IsEmpty(const Area& A) {
     return std::none_of(A.begin(), A.end(), [](const Path& p) { return p.size() >= 3; });
 }
 
-Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out) {
+Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out, const Area* Within) {
     ClipperLib::PolyTree Tree;
     ClipperLib::Clipper c;
     c.AddPaths(A, ClipperLib::ptSubject, true);
@@ -211,7 +216,7 @@ Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out) {
         for (const ClipperLib::PolyNode* h : n->Childs) {
             Component.push_back(h->Contour);
         }
-        Result = std::max(Result, FillComponent(Component, S, Out));
+        Result = std::max(Result, FillComponent(Component, S, Within, Out));
     }
     return Result;
 }

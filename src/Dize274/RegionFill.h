@@ -36,8 +36,9 @@ Area RegionArea(const std::vector<Contour>& Contours);
 Area OutlineArea(const ClipperLib::Path& Outline);
 /// The union of A's paths, each a set of outer edges and holes.
 Area UniteArea(const Area& A);
-/// A less what Cuts covers (their union).
-void CutArea(Area& A, const Area& Cuts);
+/// A less what Cuts covers (their union), or with Keep what they have in
+/// common.
+void CutArea(Area& A, const Area& Cuts, bool Keep = false);
 /// Whether A covers anything.
 bool IsEmpty(const Area& A);
 
@@ -52,7 +53,11 @@ inline constexpr std::int64_t kMostScanlines = std::int64_t{1} << 20;
 /// apart. No line covers a point farther than S/2 from the inset boundary's
 /// written points, so nothing lies outside A by more than the rounding of
 /// those points to the grid (and one unit more where the cover is kThin).
-Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out);
+/// With Within, only the lines of the inset's part within it, and its edges
+/// there: a piece of a larger area, cut from it where no edge of the area is
+/// nearer than a line's width, is filled as the whole would be there.
+Cover FillArea(const Area& A, std::int32_t S, std::vector<FillLine>& Out,
+               const Area* Within = nullptr);
 
 /// The area a shape covers (Shape in layout units about its flash point)
 /// moved from From to To: a draw with it, or a flash when the two are equal.
