@@ -213,7 +213,7 @@ bool Crosses(IntPoint a, IntPoint b, IntPoint c, IntPoint d) {
     auto Side = [](IntPoint p, IntPoint q, IntPoint r) {
         double v = static_cast<double>(q.X - p.X) * static_cast<double>(r.Y - p.Y) -
                    static_cast<double>(q.Y - p.Y) * static_cast<double>(r.X - p.X);
-        return (v > 0) - (v < 0);
+        return v > 0 ? 1 : v < 0 ? -1 : 0;
     };
     return Side(a, b, c) * Side(a, b, d) < 0 && Side(c, d, a) * Side(c, d, b) < 0;
 }
