@@ -12,7 +12,7 @@ if(NOT DEFINED CMAKE_INSTALL_DO_STRIP AND CMAKE_INSTALL_CONFIG_NAME STREQUAL "Re
     set(CMAKE_INSTALL_DO_STRIP ON)
 endif()
 ]])
-install(TARGETS Lumarind lumarind-svg RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+install(TARGETS Lumarind lumarind-svg lumarind-cfg RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 # Manual pages and a native package's changelog ship compressed. -n keeps the
 # name and time stamp out of the gzip header, so the same text always gives
@@ -39,6 +39,7 @@ endfunction()
 
 lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/Lumarind.1" "${CMAKE_INSTALL_MANDIR}/man1")
 lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/lumarind-svg.1" "${CMAKE_INSTALL_MANDIR}/man1")
+lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/doc/lumarind-cfg.1" "${CMAKE_INSTALL_MANDIR}/man1")
 
 # The copyright file in Debian's machine-readable form: the frame from packaging/,
 # the licence's wording from LICENSE (from its first "Permission"), so that the
@@ -63,7 +64,7 @@ lumarind_install_gzipped("${PROJECT_SOURCE_DIR}/packaging/changelog" "${lumarind
 
 # Byte for byte: the examples' CR LF line ends are what the program reads. Listed
 # by name, so that a PCB file converted in the folder is not shipped with them.
-set(lumarind_examples README.md board.gbr setup.Cfg)
+set(lumarind_examples README.md board.gbr setup.Cfg typical.sheet herovco_front-SilkTop.gto)
 list(TRANSFORM lumarind_examples PREPEND "${PROJECT_SOURCE_DIR}/examples/")
 install(FILES ${lumarind_examples} DESTINATION "${lumarind_docdir}/examples")
 
@@ -80,7 +81,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "chords and flashes pads, through a coordinate transformation and an\n"
     "aperture pattern table that an optional configuration file sets; what the\n"
     "layout file cannot hold is reported.\n"
-    "lumarind-svg draws a PCB layout file as an SVG picture.")
+    "lumarind-cfg writes the configuration from a Gerber file's own apertures\n"
+    "and a code sheet of the design system's library, and proposes the sheet a\n"
+    "board's layers need; lumarind-svg draws a PCB layout file as an SVG picture.")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

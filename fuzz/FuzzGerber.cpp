@@ -13,7 +13,7 @@
 #include <string>
 
 #include "Dize274/GerberReader.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FuzzSupport.h"
 #include "Parser/Parser.h"

@@ -21,12 +21,16 @@
 #include <vector>
 
 #include "Dize274/Console.h"
+#include "Dize274/Dize274.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIOInternal.h"
 #include "Parser/Parser.h"
 #include "Parser/ParserInternal.h"
 
 namespace FuzzSupport {
+
+/// The converter's phases run here without RunConversion, which sets this.
+inline const bool kConverterIOChecks = (Parser::SetIOCheck(Dize274::CheckIO), true);
 
 /// Thrown by the fuzz build's Dize274::Halt; carries the exit code.
 struct HaltSignal {

@@ -23,7 +23,7 @@ artifacts=${FUZZ_ARTIFACTS:-$work/artifacts}
 corpus=${FUZZ_CORPUS:-$work/corpus}
 mkdir -p "$artifacts"
 
-for t in gerber config number fields; do
+for t in gerber config number fields sheet pcb; do
     if [ ! -x "$build/fuzz/fuzz_$t" ]; then
         echo "missing $build/fuzz/fuzz_$t: build the fuzz preset first" >&2
         exit 2
@@ -40,8 +40,15 @@ while IFS= read -r -d '' f; do
     cp "$f" "$corpus/fields/seed-$n"
     case "$f" in
         *.[Cc][Ff][Gg]) cp "$f" "$corpus/config/seed-$n" ;;
+        *.sheet) cp "$f" "$corpus/sheet/seed-$n" ;;
     esac
 done < <(find "$repo/examples" "$repo"/tests/golden/*/in -type f -print0 2>/dev/null)
+# The golden cases' PCB files, expected and given to lumarind-svg, seed the PCB target.
+while IFS= read -r -d '' f; do
+    n=$((n + 1))
+    cp "$f" "$corpus/pcb/seed-$n"
+done < <(find "$repo"/tests/golden/*/expected/files "$repo"/tests/golden/*/in -type f \
+         -name '*.PCB' -size -64k -print0 2>/dev/null)
 printf '1000 25400 10000\r\n1000 25400 10000\r\n10\r\n10 0 -1\r\n11 3 5\r\n20 -1 12\r\n' \
     > "$corpus/config/built-in"
 i=0
@@ -50,14 +57,16 @@ for text in 0 -0 +7 - + 2147483647 -2147483647 2147483648 -2147483648 0000000000
     i=$((i + 1))
     printf '%s' "$text" > "$corpus/number/seed-$i"
 done
-echo "seeds: gerber and fields $(ls "$corpus/gerber" | wc -l), config $(ls "$corpus/config" | wc -l), number $(ls "$corpus/number" | wc -l)"
+echo "seeds: gerber and fields $(ls "$corpus/gerber" | wc -l), config $(ls "$corpus/config" | wc -l), number $(ls "$corpus/number" | wc -l), sheet $(ls "$corpus/sheet" | wc -l), pcb $(ls "$corpus/pcb" | wc -l)"
 
 fail=0
-for t in gerber config number fields; do
+for t in gerber config number fields sheet pcb; do
     dict=()
     case $t in
         gerber | fields) dict=(-dict="$here/gerber.dict") ;;
         config) dict=(-dict="$here/config.dict") ;;
+        sheet) dict=(-dict="$here/sheet.dict") ;;
+        pcb) dict=(-dict="$here/pcb.dict") ;;
     esac
     echo "==== fuzz_$t for ${seconds}s"
     # -timeout: no input of a few kilobytes may take seconds; -rss_limit_mb:

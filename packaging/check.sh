@@ -3,7 +3,7 @@
 # programs, the Debian package builds from a Release build tree, carries the
 # right metadata and files, lintian finds no fault in it, its programs are
 # hardened, and they convert the shipped example and draw it to the expected
-# bytes.
+# bytes, and write the configuration of the shipped KiCad layer.
 #
 #   packaging/check.sh <Release build directory>
 #
@@ -24,6 +24,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 golden="$root/tests/golden/000-example/expected/files/board.PCB"
 golden_svg="$root/tests/golden/280-svg-example/expected/files/board.svg"
+golden_cfg="$root/tests/golden/290-cfg-kicad-silk/expected/files/herovco_front-SilkTop.Cfg"
 
 for tool in mandoc cmake cpack dpkg dpkg-deb dpkg-shlibdeps dpkg-parsechangelog gzip \
     lintian hardening-check readelf; do
@@ -45,7 +46,7 @@ version=$(sed -n 's/^project(Lumarind VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLi
 [ -n "$version" ] || fail "no project version in CMakeLists.txt"
 arch=$(dpkg --print-architecture)
 
-programs=(Lumarind lumarind-svg)
+programs=(Lumarind lumarind-svg lumarind-cfg)
 
 step "manual page lint"
 # mandoc exits non-zero on a warning, and prints it; both must stay silent.
@@ -119,9 +120,12 @@ while read -r f; do
     has "-rw-r--r-- ./usr/share/doc/lumarind/examples/${f#./}"
 done <<<"$examples"
 # Nothing else: no test programs, no stray build files.
+known=(-e "$doc/copyright" -e "$doc/changelog.gz")
+for i in "${!programs[@]}"; do
+    known+=(-e "./usr/bin/${programs[$i]}" -e "${mans[$i]}")
+done
 extra=$(awk '{ print $2 }' "$scratch/files" |
-    grep -vxF -e ./usr/bin/Lumarind -e ./usr/bin/lumarind-svg -e "${mans[0]}" -e "${mans[1]}" \
-        -e "$doc/copyright" -e "$doc/changelog.gz" |
+    grep -vxF "${known[@]}" |
     grep -v '^\./usr/share/doc/lumarind/examples/' || true)
 [ -z "$extra" ] || fail "unexpected files in the package: $extra"
 
@@ -198,5 +202,12 @@ cmp "$scratch/run/board.PCB" "$golden" || fail "board.PCB differs from $golden"
 (cd "$scratch/run" && "$scratch/root/usr/bin/lumarind-svg" board.PCB) ||
     fail "the unpacked lumarind-svg failed on board.PCB"
 cmp "$scratch/run/board.svg" "$golden_svg" || fail "board.svg differs from $golden_svg"
+[ "$("$scratch/root/usr/bin/lumarind-cfg" --version)" = "lumarind-cfg $version" ] ||
+    fail "lumarind-cfg --version does not show version $version"
+cp "$scratch/root/usr/share/doc/lumarind/examples/herovco_front-SilkTop.gto" "$scratch/run/"
+(cd "$scratch/run" && "$scratch/root/usr/bin/lumarind-cfg" herovco_front-SilkTop.gto) ||
+    fail "the unpacked lumarind-cfg failed on herovco_front-SilkTop.gto"
+cmp "$scratch/run/herovco_front-SilkTop.Cfg" "$golden_cfg" ||
+    fail "herovco_front-SilkTop.Cfg differs from $golden_cfg"
 
 echo "packaging check passed: $(basename "$deb")"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <numbers>
 
@@ -110,6 +111,9 @@ std::size_t ArcChords(const ArcDraw& Arc, double Tolerance, GerberPoint (&Ends)[
                                           static_cast<double>(Arc.Start.Y) + Arc.J)
                                  : QuadrantCircle(Arc);
     auto n = static_cast<std::size_t>(ChordCount(c, Tolerance));
+    if (n < 1 || n > kMaxChords) {
+        std::abort();  // the cap's rounding gone wrong: never write past Ends
+    }
     auto Chords = static_cast<double>(n);
     double Step = Arc.Direction == Turn::CounterClockwise ? 1 : -1;
     for (std::size_t k = 1; k < n; ++k) {

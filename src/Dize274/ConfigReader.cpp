@@ -2,7 +2,7 @@
 
 #include "Dize274/Console.h"
 #include "Dize274/IntParam.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 

@@ -43,6 +43,8 @@ void WriteConsole(std::string_view Bytes) {
     }
 }
 
+constexpr std::string_view kWarning = "WARNING: ";
+
 std::string LinePrefix() {
     return "Line " + IntToText(Parser::LineNo);
 }
@@ -70,7 +72,11 @@ void EndRun(int Code) {
 }
 
 void Warning(std::string_view Msg) {
-    WriteLine(LinePrefix() + " - WARNING: " + std::string(Msg));
+    WriteLine(LinePrefix() + " - " + std::string(kWarning) + std::string(Msg));
+}
+
+void ReportWarning(std::string_view Msg) {
+    WriteLine(std::string(kWarning) + std::string(Msg));
 }
 
 void Error(std::string_view Msg) {

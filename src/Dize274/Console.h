@@ -17,6 +17,8 @@ namespace Dize274 {
 
 /// "Line L - WARNING: Msg"; the run goes on.
 [[gnu::cold, gnu::noinline]] void Warning(std::string_view Msg);
+/// "WARNING: Msg", with no line: what the report at a pass's end says.
+void ReportWarning(std::string_view Msg);
 /// "Line L - ERROR: Msg", then the halt line; ends the run with exit code 1.
 [[noreturn, gnu::cold, gnu::noinline]] void Error(std::string_view Msg);
 /// Msg, then "Fatal error - program halted."; ends the run with exit code 1.

@@ -11,7 +11,7 @@
 #include "Dize274/FillPass.h"
 #include "Dize274/IntParam.h"
 #include "Dize274/PcbWriter.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "Gerber/Gerber.h"
 #include "Parser/Parser.h"
@@ -335,7 +335,7 @@ void Flash(std::int32_t x, std::int32_t y) {
 // be transformed into it either.
 std::int32_t TransformEnd(std::int64_t v, std::int32_t (*Transform)(std::int32_t)) {
     if (v < kFullMin || v > kFullMax) {
-        Error("Coordinate out of range after transformation.");
+        Error(kOutOfRangeAfterTransform);
     }
     return Transform(static_cast<std::int32_t>(v));
 }
@@ -446,9 +446,9 @@ void MoveTo(std::int32_t x, std::int32_t y) {
 
 void ReportRejected(int d, std::uint64_t Count, std::string_view What) {
     if (Count > 0) {
-        WriteLine("WARNING: Rejected code #" + IntToText(d) + " was used (" +
-                  IntToText(static_cast<std::int64_t>(Count)) + " times) to draw " +
-                  std::string(What) + ".");
+        ReportWarning("Rejected code #" + IntToText(d) + " was used (" +
+                      IntToText(static_cast<std::int64_t>(Count)) + " times) to draw " +
+                      std::string(What) + ".");
     }
 }
 
@@ -459,13 +459,13 @@ void ReportPass() {
         ReportRejected(d, RejectedPads[d], "pads");
     });
     if (Pass.ClearObjects > 0) {
-        WriteLine("WARNING: Clear polarity was used (" +
-                  IntToText(static_cast<std::int64_t>(Pass.ClearObjects)) +
-                  " times); those objects were not written.");
+        ReportWarning("Clear polarity was used (" +
+                      IntToText(static_cast<std::int64_t>(Pass.ClearObjects)) +
+                      " times); those objects were not written.");
     }
     if (Pass.Regions > 0) {
-        WriteLine("WARNING: Regions were written as their outlines (" +
-                  IntToText(static_cast<std::int64_t>(Pass.Regions)) + " times).");
+        ReportWarning("Regions were written as their outlines (" +
+                      IntToText(static_cast<std::int64_t>(Pass.Regions)) + " times).");
     }
     if (Pass.Filling) {
         ReportFills();

@@ -1,11 +1,12 @@
 #include "Dize274/PcbWriter.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "Dize274/Console.h"
 #include "Dize274/DecimalText.h"
 #include "Dize274/Dize274.h"
-#include "Dize274/RunDriver.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
 #include "Version.h"
@@ -26,11 +27,14 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kMostFields = 6;  // a line record: two points, width code, layer
 constexpr std::size_t kRecordRoom =
     kRecordStart.size() + kMostFields * kMaxDecimal + kLineEnd.size() + kDecimalOverrun;
+// A piece that goes out leaves less than a line behind, so that between lines
+// PcbUsed stays below kPcbBufferSize.
+static_assert(kRecordRoom <= kPcbBufferSize);
 char PcbBuffer[kPcbBufferSize + kRecordRoom];
 std::size_t PcbUsed = 0;  // below kPcbBufferSize between lines
 
-enum : std::uint8_t { kLines = 0, kPads = 1, kNone = 2 };
-std::uint8_t CurSection = kNone;
+enum class Section : std::uint8_t { kLines, kPads, kNone };
+Section CurSection = Section::kNone;
 // The text of the last line's end point, "x y ", as its record wrote it: a
 // line that starts there, as most do, copies it rather than making it again.
 // Kept with the point it stands for, so that it is used only for that point.
@@ -41,6 +45,9 @@ std::size_t CachedSize = 0;  // 0: nothing cached
 
 // A full piece goes out; what overhangs it moves to the front.
 [[gnu::noinline]] void SendPiece() {
+    if (PcbUsed > sizeof PcbBuffer) {
+        std::abort();  // a line longer than kRecordRoom: never move what is not there
+    }
     FileIO::WriteReplacing(PcbBuffer, kPcbBufferSize);
     PcbUsed -= kPcbBufferSize;
     std::memcpy(PcbBuffer, PcbBuffer + kPcbBufferSize, PcbUsed);
@@ -65,6 +72,19 @@ void PutLine(const char (&Text)[N]) {
     EndLine(PcbBuffer + PcbUsed + N - 1);
 }
 
+// "Word (" after Indent blanks: the opening of the layout or of a section.
+template <std::size_t Indent, std::size_t N>
+void PutOpening(const char (&Word)[N]) {
+    constexpr std::string_view kOpen = " (";
+    static_assert(Indent + N - 1 + kOpen.size() + kLineEnd.size() <= kRecordRoom,
+                  "a line must fit behind a full piece");
+    char* Out = PcbBuffer + PcbUsed;
+    std::memset(Out, ' ', Indent);
+    std::memcpy(Out + Indent, Word, N - 1);
+    std::memcpy(Out + Indent + N - 1, kOpen.data(), kOpen.size());
+    EndLine(Out + Indent + N - 1 + kOpen.size());
+}
+
 char* StartRecord() {
     char* Out = PcbBuffer + PcbUsed;
     std::memcpy(Out, kRecordStart.data(), kRecordStart.size());
@@ -78,24 +98,24 @@ void EndRecord(char* Out) {
 }
 
 void CloseSection() {
-    if (CurSection != kNone) {
+    if (CurSection != Section::kNone) {
         PutLine("  )");
-        CurSection = kNone;
+        CurSection = Section::kNone;
     }
 }
 
-[[gnu::noinline]] void SwitchSection(std::uint8_t k) {
+[[gnu::noinline]] void SwitchSection(Section k) {
     CloseSection();
-    if (k == kLines) {
-        PutLine("  Lines (");
+    if (k == Section::kLines) {
+        PutOpening<2>(kLinesWord);
     } else {
-        PutLine("  Pads (");
+        PutOpening<2>(kPadsWord);
     }
     CurSection = k;
 }
 
 // Records of one kind go together; a record of the other kind closes them.
-void SelectSection(std::uint8_t k) {
+void SelectSection(Section k) {
     if (k != CurSection) {
         SwitchSection(k);
     }
@@ -110,14 +130,14 @@ void OpenPcb() {
     CheckIO(PcbName);
     PutLine("{ Converted from a Gerber file by Lumarind ver. " LUMARIND_VERSION " }");
     PutLine("");
-    PutLine("Layout (");
-    CurSection = kNone;
+    PutOpening<0>(kLayoutWord);
+    CurSection = Section::kNone;
     CachedSize = 0;
 }
 
 void WriteLineRec(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
                   std::int32_t w) {
-    SelectSection(kLines);
+    SelectSection(Section::kLines);
     char* Out = StartRecord();
     if (CachedSize > 0 && x0 == CachedX && y0 == CachedY) {
         static_assert(sizeof CachedText >= 2 * kMaxDecimal);
@@ -137,7 +157,7 @@ void WriteLineRec(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_
 }
 
 void WritePadRec(std::int32_t x, std::int32_t y, std::int32_t p) {
-    SelectSection(kPads);
+    SelectSection(Section::kPads);
     EndRecord(PutDecimal(PutDecimalPair(StartRecord(), x, y), p));
 }
 
@@ -154,7 +174,7 @@ void ClosePcb() {
 void AbandonPcb() {
     FileIO::AbandonReplacing();
     PcbUsed = 0;
-    CurSection = kNone;
+    CurSection = Section::kNone;
 }
 
 }  // namespace Dize274

@@ -1,13 +1,13 @@
-#include "Dize274/RunDriver.h"
-
 #include <csignal>
 
 #include "Dize274/ConfigReader.h"
 #include "Dize274/Console.h"
 #include "Dize274/Dize274.h"
 #include "Dize274/GerberReader.h"
+#include "Dize274/RunFiles.h"
 #include "Dize274/Settings.h"
 #include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
 #include "Version.h"
 
 namespace Dize274 {
@@ -64,6 +64,8 @@ void ShowHelp() {
     WriteLine("  <PCB file>       the layout file to write (default: <Gerber file> with .PCB)");
     WriteLine("  <configuration>  the settings (default: Lumarind.Cfg if present, else built-in)");
     WriteLine("");
+    WriteLine("lumarind-cfg writes the configuration from a Gerber file's own apertures,");
+    WriteLine("lumarind-svg draws the PCB file.");
     WriteLine("Everything else: man Lumarind");
 }
 
@@ -85,6 +87,8 @@ int RunConversion(const std::vector<std::string>& Args) {
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 
+    // The converter's inputs end the run on the first failed file operation.
+    Parser::SetIOCheck(CheckIO);
     ShowBanner();
     ProcessCommandLine(Args);
     InitPatternTable();

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Dize274/Console.h"
+#include "Dize274/Scale.h"
 
 namespace Dize274 {
 
@@ -81,10 +82,10 @@ std::int64_t ScaleCoordinate(std::int32_t v, std::int32_t o, std::int32_t m, std
 
 namespace {
 
-std::int32_t Checked(std::int64_t v) {
+std::int32_t InCoordinateRange(std::int64_t v) {
     if (v < std::numeric_limits<std::int32_t>::min() ||
         v > std::numeric_limits<std::int32_t>::max()) {
-        Error("Coordinate out of range after transformation.");
+        Error(kOutOfRangeAfterTransform);
     }
     return static_cast<std::int32_t>(v);
 }
@@ -92,11 +93,11 @@ std::int32_t Checked(std::int64_t v) {
 }  // namespace
 
 std::int32_t TransformX(std::int32_t x) {
-    return Checked(Scale(x, XOffs, XMult, Cached(XDivisor, XDiv)));
+    return InCoordinateRange(Scale(x, XOffs, XMult, Cached(XDivisor, XDiv)));
 }
 
 std::int32_t TransformY(std::int32_t y) {
-    return Checked(Scale(y, YOffs, YMult, Cached(YDivisor, YDiv)));
+    return InCoordinateRange(Scale(y, YOffs, YMult, Cached(YDivisor, YDiv)));
 }
 
 }  // namespace Dize274

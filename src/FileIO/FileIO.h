@@ -21,8 +21,9 @@ namespace FileIO {
 void ClearIOError();
 /// The text for the latched code, then clears the latch.
 std::string IOErrorMessage(std::string_view FileName);
-/// Whether Name can be opened for reading and writing; never creates it and
-/// leaves nothing latched or pending.
+/// Whether Name can be opened for reading and writing, not merely whether it
+/// exists: a file this run may not write (read-only, a directory) does not
+/// count. Never creates it; leaves nothing latched or pending.
 [[nodiscard]] bool FileExists(const std::string& Name);
 
 // ---- File names ----
@@ -35,7 +36,7 @@ std::string ChangeExt(std::string_view Source, std::string_view Ext);
 // ---- System file calls (each sets the pending result on failure) ----
 
 /// How a file was used, which decides the code of an EIO.
-enum class Access { Read, Write };
+enum class Access : std::uint8_t { kRead, kWrite };
 
 /// Opens an existing file for reading; -1 on failure. A directory is refused.
 int OpenRead(const std::string& Name);
@@ -63,22 +64,14 @@ void OpenReplacing(const std::string& Name, const std::string& Input,
 /// Writes all Size bytes to the file being replaced, as one piece.
 void WriteReplacing(const char* Bytes, std::size_t Size);
 
-/// What CommitReplacing did to the file Name named.
-enum class Outcome : std::uint8_t {
-    Replaced,       ///< the complete new file took its place, keeping its identity
-    Rewritten,      ///< the new contents were copied into the file itself, which
-                    ///< keeps what a new file could not (links, owner, attributes)
-    Written,        ///< a device, pipe or descriptor link was written directly
-    Untouched,      ///< nothing changed: the commit failed, or an error was pending
-    PartlyWritten,  ///< the copy into the file, or a direct write, failed midway
-};
 /// Closes the file and, unless an I/O error is pending or latched, puts the
 /// new contents where Name led: a new file there takes the place of the old
 /// one with its owner, group, permission bits, ACL and extended attributes;
 /// where it could not keep them all, or the old file has other links, or its
 /// directory takes no new file, the contents are copied into the old file.
-/// Whatever the outcome, no temporary file is left.
-Outcome CommitReplacing();
+/// Whatever the outcome, no temporary file is left. A failure is left for
+/// the latch, as by every other call here.
+void CommitReplacing();
 /// Drops the file being written, leaving whatever Name named as it was; does
 /// nothing when no file is open.
 void AbandonReplacing();

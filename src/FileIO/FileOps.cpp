@@ -16,7 +16,7 @@ bool FileExists(const std::string& Name) {
     // to use; O_RDWR also refuses a directory. Never O_CREAT.
     int Fd = ::open(Name.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (Fd < 0) {
-        SetIOResult(CodeForErrno(errno, Access::Read, Name));
+        SetIOResult(CodeForErrno(errno, Access::kRead, Name));
     }
     if (IOError()) {
         ClearIOError();
@@ -33,31 +33,32 @@ std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name) {
             // "Path not found" when a directory on the way is missing.
             std::string Dir = Name.substr(0, Name.rfind('/') + 1);
             if (Dir.empty()) {
-                return 2;
+                return kFileNotFound;
             }
             struct stat St;
-            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? 2 : 3;
+            return ::stat(Dir.c_str(), &St) == 0 && S_ISDIR(St.st_mode) ? kFileNotFound
+                                                                        : kPathNotFound;
         }
         case ENOTDIR:
         case ENAMETOOLONG:
-            return 3;
+            return kPathNotFound;
         case EMFILE:
         case ENFILE:
-            return 4;
+            return kTooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EISDIR:
         case EROFS:
-            return 5;
+            return kAccessDenied;
         case ETXTBSY:
         case EBUSY:
             return kSharingViolation;
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            return 112;
+            return kDiskFull;
         case EIO:
-            return How == Access::Read ? 161 : 160;
+            return How == Access::kRead ? kDeviceReadFault : kDeviceWriteFault;
         default:
             return static_cast<std::uint16_t>(kErrnoBase + (Errno > 0 ? Errno : 0));
     }
@@ -66,14 +67,14 @@ std::uint16_t CodeForErrno(int Errno, Access How, const std::string& Name) {
 int OpenRead(const std::string& Name) {
     int Fd = ::open(Name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (Fd < 0) {
-        SetIOResult(CodeForErrno(errno, Access::Read, Name));
+        SetIOResult(CodeForErrno(errno, Access::kRead, Name));
         return -1;
     }
     struct stat St;
     if (::fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
         // Linux opens a directory for reading; a text file it is not.
         ::close(Fd);
-        SetIOResult(CodeForErrno(EISDIR, Access::Read, Name));
+        SetIOResult(CodeForErrno(EISDIR, Access::kRead, Name));
         return -1;
     }
     return Fd;
@@ -86,7 +87,7 @@ std::size_t ReadSome(int Fd, const std::string& Name, char* Buf, std::size_t Siz
             return static_cast<std::size_t>(n);
         }
         if (errno != EINTR) {
-            SetIOResult(CodeForErrno(errno, Access::Read, Name));
+            SetIOResult(CodeForErrno(errno, Access::kRead, Name));
             return 0;
         }
     }
@@ -99,7 +100,7 @@ bool WriteAll(int Fd, const std::string& Name, const char* Buf, std::size_t Size
             if (errno == EINTR) {
                 continue;
             }
-            SetIOResult(CodeForErrno(errno, Access::Write, Name));
+            SetIOResult(CodeForErrno(errno, Access::kWrite, Name));
             return false;
         }
         Buf += n;

@@ -42,37 +42,17 @@ std::string IOErrorText(std::uint16_t Code, std::string_view FileName) {
     switch (Code) {
         case 0:
             return "";
-        case 2:
+        case kFileNotFound:
             return "File " + std::string(FileName) + " not found";
-        case 3:
+        case kPathNotFound:
             return "Path not found";
-        case 4:
+        case kTooManyOpenFiles:
             return "Too many open files";
-        case 5:
+        case kAccessDenied:
             return "File access denied (Read-only, directory full ?)";
-        case 100:
-            return "Unexpected end of file";
-        case 101:
-            return "Disk full";
-        case 150:
-            return "Disk is write-protected";
-        case 151:
-            return "Unknown unit";
-        case 152:
-            return "Drive not ready";
-        case 153:
-            return "Unknown command";
-        case 154:
-            return "CRC error in data";
-        case 157:
-            return "Unknown media type";
-        case 158:
-            return "Sector not found";
-        case 159:
-            return "Printer out of paper";
-        case 160:
+        case kDeviceWriteFault:
             return "Device write fault";
-        case 161:
+        case kDeviceReadFault:
             return "Device read fault";
         default:
             return "I/O error (Error code " + std::to_string(Code) + ")";

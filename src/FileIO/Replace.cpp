@@ -11,6 +11,7 @@
 #include <climits>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -28,11 +29,11 @@ namespace {
 // commit where the file system allows (nothing is left even after SIGKILL),
 // else with one that the signal handlers remove. Where that directory takes
 // no new file but the old one may be written, the contents wait in memory.
-enum class Way : std::uint8_t { Direct, Unnamed, Named, Memory };
+enum class Way : std::uint8_t { kDirect, kUnnamed, kNamed, kMemory };
 
 std::string OutName;  // as the caller named it: the reports use it
 int OutFile = -1;     // where the writes go
-Way OutWay = Way::Direct;
+Way OutWay = Way::kDirect;
 bool Failed = false;  // a write failed: the contents are not complete
 
 // The target is reached through its directory, held open, so that neither a
@@ -75,8 +76,8 @@ void ReleaseSignals(const sigset_t& Before) {
     ::sigprocmask(SIG_SETMASK, &Before, nullptr);
 }
 
-void Fail(int Errno) {
-    SetIOResult(CodeForErrno(Errno, Access::Write, OutName));
+void RecordFailure(int Errno) {
+    SetIOResult(CodeForErrno(Errno, Access::kWrite, OutName));
 }
 
 // Only "/" separates directories for the system.
@@ -195,7 +196,7 @@ bool OpenUnnamed() {
         return false;
     }
     OutFile = Fd;
-    OutWay = Way::Unnamed;
+    OutWay = Way::kUnnamed;
     return true;
 #else
     return false;
@@ -213,7 +214,7 @@ void CatchCleanupSignals() {
     }
 }
 
-enum class Made : std::uint8_t { File, Refused, Reported };
+enum class Made : std::uint8_t { kFile, kRefused, kReported };
 
 // A new file named TempBase, its "XXXXXX" made unique, removed again by the
 // usual signals. A directory that refuses it is left to the caller when there
@@ -233,28 +234,36 @@ Made CreateNamed() {
         }
     }
     if (OutFile >= 0) {
-        OutWay = Way::Named;
+        OutWay = Way::kNamed;
         TempOnDisk = true;
         DirForSignal = DirFd;
+        if (TempBase.size() >= sizeof TempForSignal) {
+            std::abort();  // CreateTemp keeps it shorter: never write past the copy
+        }
         std::memcpy(TempForSignal, TempBase.c_str(), TempBase.size() + 1);
     }
     ReleaseSignals(Before);
     if (OutFile >= 0) {
-        return Made::File;
+        return Made::kFile;
     }
     if ((Error == EACCES || Error == EPERM) && OldFile >= 0) {
-        return Made::Refused;
+        return Made::kRefused;
     }
-    Fail(Error);
-    return Made::Reported;
+    RecordFailure(Error);
+    return Made::kReported;
 }
 
 // The temporary file beside the target.
 Made CreateTemp() {
     // It must fit wherever the target's name does: a name near the system's
-    // limit gets a short one.
-    TempBase = "." + (Base.size() + 8 > NAME_MAX ? std::string("Lumarind") : Base) + ".XXXXXX";
-    return OpenUnnamed() ? Made::File : CreateNamed();
+    // limit gets a short one. The signal handler's copy has room for NAME_MAX.
+    constexpr std::string_view kShortBase = "Lumarind";
+    constexpr std::string_view kLetters = ".XXXXXX";  // what PickTempName fills in
+    static_assert(1 + kShortBase.size() + kLetters.size() <= NAME_MAX);
+    bool Long = 1 + Base.size() + kLetters.size() > NAME_MAX;
+    TempBase =
+        "." + std::string(Long ? kShortBase : std::string_view(Base)) + std::string(kLetters);
+    return OpenUnnamed() ? Made::kFile : CreateNamed();
 }
 
 // The contents of a file to be rewritten in place, kept where no directory
@@ -262,18 +271,18 @@ Made CreateTemp() {
 void CreateInMemory() {
     OutFile = ::memfd_create("Lumarind", MFD_CLOEXEC);
     if (OutFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
-    OutWay = Way::Memory;
+    OutWay = Way::kMemory;
 }
 
 // Written as the shell's ">" writes, wherever Name leads.
 void OpenDirect() {
-    OutWay = Way::Direct;
+    OutWay = Way::kDirect;
     OutFile = ::open(OutName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (OutFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
     }
 }
 
@@ -286,17 +295,17 @@ void OpenExisting(int Target, const struct stat& St) {
     OldFile = Located ? ::openat(DirFd, Base.c_str(), kWriteOld)
                       : ::open(OutName.c_str(), kWriteOld & ~O_NOFOLLOW);
     if (OldFile < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
     struct stat Opened;
     if (::fstat(OldFile, &Opened) != 0 || !SameInode(Opened, St)) {
-        Fail(EAGAIN);  // moved while it was being opened
+        RecordFailure(EAGAIN);  // moved while it was being opened
         return;
     }
     // Where /proc cannot tell which directory a link leads to, the old file
     // is rewritten in place too.
-    if (!Located || CreateTemp() == Made::Refused) {
+    if (!Located || CreateTemp() == Made::kRefused) {
         CreateInMemory();
     }
 }
@@ -305,7 +314,7 @@ void OpenExisting(int Target, const struct stat& St) {
 void OpenNew() {
     DirFd = ::open(DirPart(OutName).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (DirFd < 0) {
-        Fail(errno);
+        RecordFailure(errno);
         return;
     }
     Base = BasePart(OutName);
@@ -318,7 +327,7 @@ void OpenNew() {
                           O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
         ::close(std::exchange(DirFd, -1));
         if (Fd < 0) {
-            Fail(errno);
+            RecordFailure(errno);
             return;
         }
         bool Ours = ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode) && St.st_size == 0 &&
@@ -347,7 +356,7 @@ bool LinkUnnamed() {
             return true;
         }
         if (errno != EEXIST || Try == 100) {
-            Fail(errno);
+            RecordFailure(errno);
             return false;
         }
     }
@@ -355,26 +364,26 @@ bool LinkUnnamed() {
 
 // The complete temporary file takes the target's name.
 Outcome Rename() {
-    if (OutWay == Way::Unnamed && !LinkUnnamed()) {
-        return Outcome::Untouched;
+    if (OutWay == Way::kUnnamed && !LinkUnnamed()) {
+        return Outcome::kUntouched;
     }
-    CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
+    CloseFile(std::exchange(OutFile, -1), OutName, Access::kWrite);
     if (IOError()) {
-        return Outcome::Untouched;
+        return Outcome::kUntouched;
     }
     if (::renameat(DirFd, TempBase.c_str(), DirFd, Base.c_str()) != 0) {
-        Fail(errno);
-        return Outcome::Untouched;
+        RecordFailure(errno);
+        return Outcome::kUntouched;
     }
     TempOnDisk = false;
     TempForSignal[0] = '\0';
-    return Outcome::Replaced;
+    return Outcome::kReplaced;
 }
 
 // A failure of the copy into the old file, which Changed says it reached.
 Outcome Broken(int Errno, bool Changed) {
-    Fail(Errno);
-    return Changed ? Outcome::PartlyWritten : Outcome::Untouched;
+    RecordFailure(Errno);
+    return Changed ? Outcome::kPartlyWritten : Outcome::kUntouched;
 }
 
 // The complete contents go into the old file itself. Its space is taken
@@ -418,8 +427,8 @@ Outcome Rewrite() {
     if (::ftruncate(OldFile, Size) != 0) {
         return Broken(errno, true);
     }
-    CloseFile(std::exchange(OldFile, -1), OutName, Access::Write);
-    return IOError() ? Outcome::PartlyWritten : Outcome::Rewritten;
+    CloseFile(std::exchange(OldFile, -1), OutName, Access::kWrite);
+    return IOError() ? Outcome::kPartlyWritten : Outcome::kRewritten;
 }
 
 // Setting the mode fails on file systems without Unix modes (FAT through
@@ -435,7 +444,7 @@ Outcome PutInPlace() {
         }
         return Rename();
     }
-    if (OutWay != Way::Memory && CopyIdentity(OldFile, OutFile)) {
+    if (OutWay != Way::kMemory && CopyIdentity(OldFile, OutFile)) {
         return Rename();
     }
     return Rewrite();
@@ -458,7 +467,7 @@ void Release() {
     if (DirFd >= 0) {
         ::close(std::exchange(DirFd, -1));
     }
-    OutWay = Way::Direct;
+    OutWay = Way::kDirect;
 }
 
 }  // namespace
@@ -474,13 +483,13 @@ void OpenReplacing(const std::string& Name, const std::string& Input, const std:
         if (errno == ENOENT) {
             OpenNew();
         } else {
-            Fail(errno);
+            RecordFailure(errno);
         }
         return;
     }
     struct stat St;
     if (::fstat(Target, &St) != 0) {
-        Fail(errno);
+        RecordFailure(errno);
     } else if (Names(Input, St) || Names(Config, St)) {
         // Writing an input would destroy what is being read or was read.
         SetIOResult(kSharingViolation);
@@ -498,21 +507,25 @@ void WriteReplacing(const char* Bytes, std::size_t Size) {
     }
 }
 
-Outcome CommitReplacing() {
+Outcome Commit() {
     sigset_t Before;
     HoldSignals(Before);
-    Outcome Result = Outcome::Untouched;
+    Outcome Result = Outcome::kUntouched;
     if (OutFile < 0) {
         // Nothing was opened: the open's failure is already pending.
-    } else if (OutWay == Way::Direct) {
-        CloseFile(std::exchange(OutFile, -1), OutName, Access::Write);
-        Result = Failed || IOError() ? Outcome::PartlyWritten : Outcome::Written;
+    } else if (OutWay == Way::kDirect) {
+        CloseFile(std::exchange(OutFile, -1), OutName, Access::kWrite);
+        Result = Failed || IOError() ? Outcome::kPartlyWritten : Outcome::kWritten;
     } else if (!Failed && !IOError()) {
         Result = PutInPlace();
     }
     Release();
     ReleaseSignals(Before);
     return Result;
+}
+
+void CommitReplacing() {
+    (void)Commit();  // what it did shows in the file; a failure is pending
 }
 
 void AbandonReplacing() {

@@ -9,7 +9,6 @@
 #include <emmintrin.h>
 #endif
 
-#include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
 #include "Parser/Parser.h"
 
@@ -36,6 +35,17 @@ bool AtPhysicalEnd = false;
 
 int InFile = -1;
 std::string InName;
+// The text read instead of a file: its unread part from InText up to TextEnd.
+bool FromText = false;
+const char* InText = nullptr;
+const char* TextEnd = nullptr;
+IOCheck Check = nullptr;
+
+void CheckOperation() {
+    if (Check != nullptr) {
+        Check(InName);
+    }
+}
 
 // Whether a line is current, so that a CR, Ctrl-Z or the physical end at Pos
 // is its end. False after the open (no line read yet) and at the end of input.
@@ -46,8 +56,16 @@ bool FillBuffer() {
     if (AtPhysicalEnd) {
         return false;
     }
-    std::size_t n = FileIO::ReadSome(InFile, InName, Buffer, kReadBufferSize);
-    Dize274::CheckIO(InName);
+    std::size_t n = 0;
+    if (FromText) {
+        // In pieces like a file's, so that every path is the same.
+        n = std::min<std::size_t>(kReadBufferSize, static_cast<std::size_t>(TextEnd - InText));
+        std::memcpy(Buffer, InText, n);
+        InText += n;
+    } else {
+        n = FileIO::ReadSome(InFile, InName, Buffer, kReadBufferSize);
+        CheckOperation();
+    }
     Pos = LineEnd = Buffer;
     End = Buffer + n;
     const void* z = std::memchr(Buffer, kCtrlZ, n);
@@ -218,28 +236,61 @@ bool StepOverLineEnd() {
 
 }  // namespace
 
-void OpenInput(const std::string& Name) {
-    if (InFile >= 0) {
-        // Only reached when a run was abandoned midway and another starts.
-        FileIO::CloseFile(InFile, InName, FileIO::Access::Read);
-        FileIO::ClearIOError();
-    }
-    InName = Name;
-    InFile = FileIO::OpenRead(Name);
-    Dize274::CheckIO(Name);
+namespace {
+
+void StartInput() {
     Pos = End = StopZ = LineEnd = Buffer;
-    AtPhysicalEnd = false;
     InLine = false;
     LineNo = 0;
     ScanStatus = kOther;
     CurChar = kCR;
 }
 
+// Only reached when a run was abandoned midway and another starts.
+void DropInput() {
+    if (InFile >= 0) {
+        FileIO::CloseFile(InFile, InName, FileIO::Access::kRead);
+        FileIO::ClearIOError();
+        InFile = -1;
+    }
+    FromText = false;
+}
+
+}  // namespace
+
+void SetIOCheck(IOCheck Checker) {
+    Check = Checker;
+}
+
+void OpenInput(const std::string& Name) {
+    DropInput();
+    InName = Name;
+    InFile = FileIO::OpenRead(Name);
+    // Unchecked, a failed open reads as an empty file.
+    AtPhysicalEnd = InFile < 0;
+    CheckOperation();
+    StartInput();
+}
+
+void OpenText(std::string_view Text, const std::string& Name) {
+    DropInput();
+    InName = Name;
+    FromText = true;
+    InText = Text.data();
+    TextEnd = Text.data() + Text.size();
+    AtPhysicalEnd = false;
+    StartInput();
+}
+
 void CloseInput() {
+    if (FromText) {
+        FromText = false;
+        return;
+    }
     int Fd = InFile;
     InFile = -1;
-    FileIO::CloseFile(Fd, InName, FileIO::Access::Read);
-    Dize274::CheckIO(InName);
+    FileIO::CloseFile(Fd, InName, FileIO::Access::kRead);
+    CheckOperation();
 }
 
 char LineChar() {

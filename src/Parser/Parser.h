@@ -1,5 +1,7 @@
-// Input scanning: one text file at a time, read as lines and characters with a
-// line counter, and a token scanner on it.
+// Input scanning: one text at a time, from a file or from memory, read as
+// lines and characters with a line counter, and a token scanner on it. Every
+// program of the package reads its texts here, and says how a failed file
+// operation is reported.
 //
 // A line ends at CR, at LF or at CR LF; a Ctrl-Z ends the input. Nothing here
 // holds a whole line or a whole token: the input streams through a fixed
@@ -9,12 +11,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Parser {
 
 /// Scanner status: what the last scan found, or why no character is available.
-/// 5 and 6 are not used: a failed read ends the run, and lines of every length
-/// are read whole.
+/// 5 and 6 are not used: a failed read ends the input (and the program's check
+/// sees it), and lines of every length are read whole.
 enum Status : std::uint8_t {
     kOther = 0,        ///< another character (in CurChar), or a sign without a digit
     kName = 1,         ///< a name (its start in TextValue)
@@ -48,8 +51,18 @@ constexpr std::uint8_t kMaxDigits = 255;
 extern std::string TextValue;
 constexpr std::size_t kMaxText = 255;
 
+/// How the program reports a failed open, read or close of an input file:
+/// called with the file's name after each, it looks at FileIO's latch (the
+/// converter's Dize274::CheckIO ends the run). Without one the error stays
+/// latched and the input ends there: a failed open reads as an empty file.
+using IOCheck = void (*)(std::string_view FileName);
+void SetIOCheck(IOCheck Check);
+
 /// Opens Name for reading and checks the open; the first fetch reads line 1.
 void OpenInput(const std::string& Name);
+/// Reads Text as the input, as it would a file of those bytes; Name is what
+/// the program calls it. Text must stay in place until CloseInput.
+void OpenText(std::string_view Text, const std::string& Name);
 /// Closes the input and checks the close.
 void CloseInput();
 /// The next character without taking it; CR at the end of the input.

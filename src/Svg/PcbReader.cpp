@@ -2,9 +2,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <limits>
 #include <span>
 
+#include "Dize274/Dize274.h"
 #include "FileIO/FileIO.h"
+#include "Parser/Parser.h"
 #include "Svg/Svg.h"
 
 namespace Svg {
@@ -25,7 +28,7 @@ int PcbFd = -1;
 std::int64_t LineNo = 1;  // the line of the next byte
 bool AfterCR = false;     // an LF right after a CR ends no other line
 bool LineEnded = false;   // the last byte taken ended a line
-std::string Error;
+std::string Message;      // what LayoutError returns
 
 // Where in the layout the reader is.
 enum class Place : std::uint8_t { kBeforeLayout, kLayout, kLines, kPads, kDone };
@@ -43,7 +46,6 @@ std::size_t TextSize = 0;
 bool IsNumber = false;
 std::int64_t Value = 0;  // saturates far beyond 32 bits, which the range check then refuses
 ReadStatus Fault = ReadStatus::kOk;
-constexpr std::int64_t kValueLimit = std::int64_t{1} << 40;
 
 // The next byte without taking it; -1 at the end of the file or of what
 // could be read.
@@ -89,8 +91,8 @@ bool EndsText(int c) {
 }
 
 ReadStatus Bad(std::int64_t Line, std::string_view Why) {
-    Error = PcbName + ":" + std::to_string(Line) + ": ";
-    Error += Why;
+    Message = PcbName + ":" + std::to_string(Line) + ": ";
+    Message += Why;
     return ReadStatus::kBadFile;
 }
 
@@ -131,7 +133,7 @@ void ScanText(int c) {
             Shown[TextSize] = static_cast<char>(c);
         }
         if (c >= '0' && c <= '9') {
-            Value = Value < kValueLimit ? Value * 10 + (c - '0') : Value;
+            Value = Value < Parser::kNumberLimit ? Value * 10 + (c - '0') : Value;
         } else if (c != '-' || TextSize > 0) {
             IsNumber = false;
         }
@@ -211,10 +213,23 @@ struct Field {
     std::int64_t Min;
     std::int64_t Max;
 };
-constexpr Field kCoordinate{"coordinate", -2147483648LL, 2147483647};
-constexpr Field kLineFields[] = {kCoordinate, kCoordinate,           kCoordinate,
-                                 kCoordinate, {"width code", 0, 15}, {"layer", 0, 15}};
-constexpr Field kPadFields[] = {kCoordinate, kCoordinate, {"pattern code", 0, 63}};
+constexpr Field kCoordinate{"coordinate", std::numeric_limits<std::int32_t>::min(),
+                            std::numeric_limits<std::int32_t>::max()};
+constexpr Field kLineFields[] = {kCoordinate,
+                                 kCoordinate,
+                                 kCoordinate,
+                                 kCoordinate,
+                                 {"width code", 0, Dize274::kMaxWidth},
+                                 {"layer", 0, Dize274::kMaxLayer}};
+constexpr Field kPadFields[] = {
+    kCoordinate, kCoordinate, {"pattern code", 0, Dize274::kMaxPattern}};
+static_assert(std::size(kLineFields) == Dize274::kLineFields);
+static_assert(std::size(kPadFields) == Dize274::kPadFields);
+
+// A word of the layout's frame and its "(", as a message shows them.
+std::string Opening(std::string_view Word) {
+    return "\"" + std::string(Word) + " (\"";
+}
 
 // The numbers and the ")" of a record whose "(" was read.
 ReadStatus ReadRecord(Record& R) {
@@ -223,7 +238,7 @@ ReadStatus ReadRecord(Record& R) {
                                        : std::span<const Field>(kPadFields));
     std::string_view Shape =
         Line ? "a line record (x1 y1 x2 y2 width layer)" : "a pad record (x y pattern)";
-    std::int64_t v[6] = {};
+    std::int64_t v[Dize274::kLineFields] = {};
     for (std::size_t i = 0; i < Fields.size(); ++i) {
         if (Scan() == Tok::kFault) {
             return Fault;
@@ -280,7 +295,7 @@ void StartOver() {
 
 }  // namespace
 
-ReadStatus OpenPcb(const std::string& Name) {
+ReadStatus OpenLayout(const std::string& Name) {
     PcbName = Name;
     StartOver();
     PcbFd = FileIO::OpenRead(Name);
@@ -291,16 +306,16 @@ ReadStatus OpenPcb(const std::string& Name) {
     if (::fstat(PcbFd, &St) != 0 || !S_ISREG(St.st_mode)) {
         ::close(PcbFd);
         PcbFd = -1;
-        Error = Name + ": not a regular file (the PCB file is read twice)";
+        Message = Name + ": not a regular file (the PCB file is read twice)";
         return ReadStatus::kBadFile;
     }
     return ReadStatus::kOk;
 }
 
-ReadStatus RewindPcb() {
+ReadStatus RewindLayout() {
     StartOver();
     if (::lseek(PcbFd, 0, SEEK_SET) != 0) {
-        Error = PcbName + ": cannot be read a second time";
+        Message = PcbName + ": cannot be read a second time";
         return ReadStatus::kBadFile;
     }
     return ReadStatus::kOk;
@@ -314,20 +329,24 @@ ReadStatus NextRecord(Record& R) {
         ReadStatus s = ReadStatus::kOk;
         switch (Where) {
             case Place::kBeforeLayout:
-                if (!IsWord("Layout")) {
-                    return Unexpected("not a PCB file: \"Layout (\"");
+                if (!IsWord(Dize274::kLayoutWord)) {
+                    return Unexpected("not a PCB file: " + Opening(Dize274::kLayoutWord));
                 }
-                s = OpenList(Place::kLayout, "not a PCB file: \"(\" after \"Layout\"");
+                s = OpenList(Place::kLayout, "not a PCB file: \"(\" after \"" +
+                                                 std::string(Dize274::kLayoutWord) + "\"");
                 break;
             case Place::kLayout:
-                if (IsWord("Lines")) {
-                    s = OpenList(Place::kLines, "\"(\" after \"Lines\"");
-                } else if (IsWord("Pads")) {
-                    s = OpenList(Place::kPads, "\"(\" after \"Pads\"");
+                if (IsWord(Dize274::kLinesWord)) {
+                    s = OpenList(Place::kLines,
+                                 "\"(\" after \"" + std::string(Dize274::kLinesWord) + "\"");
+                } else if (IsWord(Dize274::kPadsWord)) {
+                    s = OpenList(Place::kPads,
+                                 "\"(\" after \"" + std::string(Dize274::kPadsWord) + "\"");
                 } else if (What == Tok::kClose) {
                     Where = Place::kDone;
                 } else {
-                    return Unexpected("\"Lines (\", \"Pads (\" or the layout's \")\"");
+                    return Unexpected(Opening(Dize274::kLinesWord) + ", " +
+                                      Opening(Dize274::kPadsWord) + " or the layout's \")\"");
                 }
                 break;
             case Place::kLines:
@@ -353,12 +372,12 @@ ReadStatus NextRecord(Record& R) {
     }
 }
 
-std::string PcbError() {
-    return Error;
+std::string LayoutError() {
+    return Message;
 }
 
-ReadStatus ClosePcb() {
-    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::Read);
+ReadStatus CloseLayout() {
+    FileIO::CloseFile(PcbFd, PcbName, FileIO::Access::kRead);
     PcbFd = -1;
     return FileIO::IOError() ? ReadStatus::kIOFailed : ReadStatus::kOk;
 }

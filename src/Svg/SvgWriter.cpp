@@ -1,6 +1,8 @@
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "FileIO/FileIO.h"
 #include "Svg/Svg.h"
@@ -29,6 +31,8 @@ int PathSegments = 0;
 std::int32_t PenX = 0;
 std::int32_t PenY = 0;
 constexpr int kMaxSegments = 500;
+// What the frame asks of every stroke and pad: see Frame::MinStroke.
+std::int64_t MinStroke = 0;
 
 void Flush() {
     if (Used > 0) {
@@ -55,6 +59,23 @@ void PutInt(std::int64_t v) {
     char Digits[24];
     auto [End, Ec] = std::to_chars(Digits, Digits + sizeof Digits, v);
     (void)Ec;  // 24 characters hold every 64-bit value
+    Put({Digits, static_cast<std::size_t>(End - Digits)});
+}
+
+// v with at most three decimals, no trailing zeros.
+void PutDecimal(double v) {
+    if (v == 0) {
+        v = 0;  // never "-0"
+    }
+    char Digits[48];
+    auto [End, Ec] = std::to_chars(Digits, Digits + sizeof Digits, v, std::chars_format::fixed, 3);
+    (void)Ec;  // 48 characters hold every value drawn here
+    while (End[-1] == '0') {
+        --End;
+    }
+    if (End[-1] == '.') {
+        --End;
+    }
     Put({Digits, static_cast<std::size_t>(End - Digits)});
 }
 
@@ -93,50 +114,109 @@ void PutCount(std::uint64_t n) {
     PutInt(static_cast<std::int64_t>(n));
 }
 
+// A piece of a caption line, in a colour of its own when Colour is given.
+struct Piece {
+    std::string Text;
+    std::string_view Colour;
+};
+using CaptionLine = std::vector<Piece>;
+
 // "NAME: lines: 121 on layer 10, pads: 36", each layer number and the pads
 // in their colours.
-void PutCaptionCounts(const std::string& PcbName, const Summary& S) {
-    Put(XmlText(PcbName));
-    Put(": lines: ");
-    PutCount(S.Lines);
+CaptionLine CaptionCounts(const std::string& PcbName, const Summary& S) {
+    CaptionLine Line;
+    std::string Head = PcbName + ": lines: " + std::to_string(S.Lines);
     if (S.Layers != 0) {
-        Put(std::popcount(S.Layers) == 1 ? " on layer" : " on layers");
-        for (std::uint8_t l = 0; l < 16; ++l) {
-            if ((S.Layers >> l & 1) != 0) {
-                Put(" <tspan fill=\"");
-                Put(LayerColour(l));
-                Put("\">");
-                PutInt(l);
-                Put("</tspan>");
-            }
+        Head += std::popcount(S.Layers) == 1 ? " on layer" : " on layers";
+    }
+    Line.push_back({Head, {}});
+    for (std::uint8_t l = 0; l < 16; ++l) {
+        if ((S.Layers >> l & 1) != 0) {
+            Line.push_back({" ", {}});
+            Line.push_back({std::to_string(l), LayerColour(l)});
         }
     }
-    Put(", <tspan fill=\"");
-    Put(PadColour());
-    Put("\">pads: ");
-    PutCount(S.Pads);
-    Put("</tspan>");
+    Line.push_back({", ", {}});
+    Line.push_back({"pads: " + std::to_string(S.Pads), PadColour()});
+    return Line;
 }
 
-void PutCaption(const Frame& F, const std::string& PcbName, const Summary& S) {
-    static constexpr std::string_view kNote[] = {
-        "Width and pattern codes are symbols whose sizes only the design system knows;",
-        "here a line of width code w is 6 + 4w units wide, a pad of pattern code p 30 + 2p "
-        "across.",
-    };
-    static_assert(std::size(kNote) + 1 == kCaptionLines);
+// The caption: the counts, then what the sizes mean.
+std::vector<CaptionLine> Caption(const std::string& PcbName, const Summary& S) {
+    std::vector<CaptionLine> Lines = {CaptionCounts(PcbName, S)};
+    if (SheetName().empty()) {
+        Lines.push_back(
+            {{"Width and pattern codes are symbols whose sizes only the design system "
+              "knows;",
+              {}}});
+        Lines.push_back(
+            {{"here a line of width code w is " + NominalWidthFormula() +
+                  " units wide, a pad of pattern code p " + NominalDotFormula() + " across.",
+              {}}});
+    } else {
+        std::string Unlisted = UnlistedCodes(S);
+        Lines.push_back({{"Sizes from the code sheet " + std::string(SheetName()) +
+                              ": lines with their width code's width and round ends,",
+                          {}}});
+        Lines.push_back(
+            {{Unlisted.empty()
+                  ? std::string("pads in their pattern's shape and size.")
+                  : "pads in their pattern's shape and size; not on the sheet, drawn at "
+                    "nominal sizes: " +
+                        Unlisted + ".",
+              {}}});
+    }
+    return Lines;
+}
+
+// Characters, not bytes: what a line's width depends on.
+std::size_t Letters(const CaptionLine& Line) {
+    std::size_t n = 0;
+    for (const Piece& P : Line) {
+        for (char c : P.Text) {
+            n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+void PutCaption(const Frame& F, const std::vector<CaptionLine>& Lines) {
     Put("<g font-family=\"sans-serif\"");
     PutAttr("font-size", F.FontSize);
-    Put(" fill=\"#404040\">\n");
-    for (int i = 0; i < kCaptionLines; ++i) {
+    Put(" fill=\"#404040\"");
+    std::int64_t Left = F.CaptionLeft;
+    std::int64_t Top = F.CaptionTop;
+    if (F.TextScale != 0) {
+        // Laid out at a usual size, then scaled to the picture's.
+        Put(" transform=\"translate(");
+        PutInt(F.CaptionLeft);
+        Put(" ");
+        PutInt(F.CaptionTop);
+        Put(") scale(");
+        char Digits[32];
+        auto [End, Ec] = std::to_chars(Digits, Digits + sizeof Digits, F.TextScale,
+                                       std::chars_format::general, 6);
+        (void)Ec;  // 32 characters hold every double at 6 digits
+        Put({Digits, static_cast<std::size_t>(End - Digits)});
+        Put(")\"");
+        Left = Top = 0;
+    }
+    Put(">\n");
+    for (std::size_t i = 0; i < Lines.size(); ++i) {
         Put("<text");
-        PutAttr("x", F.CaptionLeft);
-        PutAttr("y", F.CaptionTop + i * F.LinePitch);
+        PutAttr("x", Left);
+        PutAttr("y", Top + static_cast<std::int64_t>(i) * F.LinePitch);
         Put(">");
-        if (i == 0) {
-            PutCaptionCounts(PcbName, S);
-        } else {
-            Put(kNote[i - 1]);
+        for (const Piece& P : Lines[i]) {
+            if (!P.Colour.empty()) {
+                Put("<tspan fill=\"");
+                Put(P.Colour);
+                Put("\">");
+            }
+            Put(XmlText(P.Text));
+            if (!P.Colour.empty()) {
+                Put("</tspan>");
+            }
         }
         Put("</text>\n");
     }
@@ -144,7 +224,13 @@ void PutCaption(const Frame& F, const std::string& PcbName, const Summary& S) {
 }
 
 void PutHead(const std::string& PcbName, const Summary& S) {
-    Frame F = FrameFor(S.Bounds);
+    std::vector<CaptionLine> Lines = Caption(PcbName, S);
+    std::size_t Longest = 0;
+    for (const CaptionLine& Line : Lines) {
+        Longest = std::max(Longest, Letters(Line));
+    }
+    Frame F = FrameFor(S.Bounds, Longest);
+    MinStroke = F.MinStroke;
     Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
     Put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\"");
     PutAttr("width", F.PixelWidth);
@@ -167,16 +253,29 @@ void PutHead(const std::string& PcbName, const Summary& S) {
     PutCount(S.Lines);
     Put(", pad records: ");
     PutCount(S.Pads);
-    Put("), in layout units with the Y axis pointing up; lines in their layer's "
-        "colour, pads in a colour of their own. Width codes and pattern codes are symbols whose "
-        "sizes only the design system knows: here a line of width code w is drawn 6 + 4w units "
-        "wide and a pad of pattern code p as a dot 30 + 2p units across.</desc>\n<rect");
+    if (SheetName().empty()) {
+        Put("), in layout units with the Y axis pointing up; lines in their layer's "
+            "colour, pads in a colour of their own. Width codes and pattern codes are symbols "
+            "whose sizes only the design system knows: here a line of width code w is drawn ");
+        Put(NominalWidthFormula() + " units wide and a pad of pattern code p as a dot " +
+            NominalDotFormula() + " units across.</desc>\n");
+    } else {
+        Put(") with the code sheet ");
+        Put(XmlText(SheetName()));
+        Put(", in layout units with the Y axis pointing up; lines in their layer's colour, pads "
+            "in a colour of their own. Each line is drawn with its width code's width and round "
+            "ends, each pad in its pattern's shape and size; a code the sheet does not list at a "
+            "nominal size (a line of width code w ");
+        Put(NominalWidthFormula() + " units wide, a pad of pattern code p a dot " +
+            NominalDotFormula() + " units across).</desc>\n");
+    }
+    Put("<rect");
     PutAttr("x", F.X);
     PutAttr("y", F.Y);
     PutAttr("width", F.Width);
     PutAttr("height", F.Height);
     Put(" fill=\"#ffffff\"/>\n");
-    PutCaption(F, PcbName, S);
+    PutCaption(F, Lines);
 }
 
 void DrawLine(const Record& R) {
@@ -191,7 +290,7 @@ void DrawLine(const Record& R) {
     if (!PathOpen || PathCode != R.Code || PathSegments == kMaxSegments) {
         EndPath();
         Put("<path");
-        PutAttr("stroke-width", NominalWidth(R.Code));
+        PutAttr("stroke-width", std::max(LineWidth(R.Code), MinStroke));
         Put(" d=\"M");
         PathOpen = true;
         PathCode = R.Code;
@@ -216,11 +315,54 @@ void DrawPad(const Record& R) {
         Put("\">\n");
         CurGroup = Group::kPads;
     }
-    Put("<circle");
-    PutAttr("cx", R.X1);
-    PutAttr("cy", -std::int64_t{R.Y1});
-    PutAttr("r", NominalRadius(R.Code));
-    Put("/>\n");
+    Sheet::Pad P = PadFor(R.Code);
+    double w = static_cast<double>(std::max<std::int64_t>(P.X, 2 * MinStroke));
+    double h = static_cast<double>(std::max<std::int64_t>(P.Y, 2 * MinStroke));
+    double x = R.X1;
+    double y = -static_cast<double>(R.Y1);
+    switch (P.Shape) {
+        case Sheet::PadShape::kRound:
+            Put("<circle");
+            PutAttr("cx", R.X1);
+            PutAttr("cy", -std::int64_t{R.Y1});
+            Put(" r=\"");
+            PutDecimal(w / 2);
+            Put("\"/>\n");
+            break;
+        case Sheet::PadShape::kRect:
+        case Sheet::PadShape::kOblong:
+            Put("<rect x=\"");
+            PutDecimal(x - w / 2);
+            Put("\" y=\"");
+            PutDecimal(y - h / 2);
+            Put("\" width=\"");
+            PutDecimal(w);
+            Put("\" height=\"");
+            PutDecimal(h);
+            if (P.Shape == Sheet::PadShape::kOblong) {
+                // Corners rounded by half the shorter side: half-round ends.
+                Put("\" rx=\"");
+                PutDecimal(std::min(w, h) / 2);
+            }
+            Put("\"/>\n");
+            break;
+        case Sheet::PadShape::kOctagon: {
+            // Regular, w across the flats, the flats parallel to the axes.
+            double a = w / 2;
+            double b = a * (std::sqrt(2.0) - 1);
+            const double Corners[8][2] = {{a, b},   {b, a},   {-b, a}, {-a, b},
+                                          {-a, -b}, {-b, -a}, {b, -a}, {a, -b}};
+            Put("<polygon points=\"");
+            for (int i = 0; i < 8; ++i) {
+                Put(i == 0 ? "" : " ");
+                PutDecimal(x + Corners[i][0]);
+                Put(",");
+                PutDecimal(y + Corners[i][1]);
+            }
+            Put("\"/>\n");
+            break;
+        }
+    }
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "Svg/Svg.h"
+
 namespace {
 
 constexpr int kMaxReported = 20;
@@ -40,7 +42,7 @@ struct Record {
     Point From;
     Point To;
     std::int64_t Width;
-    std::size_t PcbLine;
+    std::size_t PcbRecord;  // counted from 1
     std::string Text;
 };
 
@@ -95,35 +97,30 @@ bool ReadListing(const char* Name, std::vector<Object>& Objects) {
     return In.eof();
 }
 
-// Records are the lines "    (...)"; section heads and ends do not matter.
+// The records, through lumarind-svg's reader of the format.
 bool ReadPcb(const char* Name, std::vector<Record>& Records) {
-    std::ifstream In(Name);
-    std::string Line;
-    for (std::size_t n = 1; std::getline(In, Line); ++n) {
-        if (!Line.empty() && Line.back() == '\r') {
-            Line.pop_back();
-        }
-        if (!Line.starts_with("    (")) {
-            continue;
-        }
-        std::istringstream s(Line.substr(5));
-        std::vector<std::int64_t> v;
-        for (std::int64_t x = 0; s >> x;) {
-            v.push_back(x);
-        }
-        Record r{v.size() == 6, {}, {}, 0, n, Line.substr(4)};
-        if ((v.size() != 6 && v.size() != 3) || Line.back() != ')') {
-            std::cerr << Name << " line " << n << ": not a record\n";
-            return false;
-        }
-        r.From = {v[0], v[1]};
-        if (r.IsLine) {
-            r.To = {v[2], v[3]};
-            r.Width = v[4];
-        }
-        Records.push_back(r);
+    if (Svg::OpenLayout(Name) != Svg::ReadStatus::kOk) {
+        std::cerr << Name << ": cannot be read\n";
+        return false;
     }
-    return In.eof();
+    Svg::Record R;
+    Svg::ReadStatus s = Svg::ReadStatus::kOk;
+    while ((s = Svg::NextRecord(R)) == Svg::ReadStatus::kOk) {
+        bool IsLine = R.What == Svg::Kind::kLine;
+        std::string Text = "(" + std::to_string(R.X1) + " " + std::to_string(R.Y1) + " ";
+        Text += IsLine ? std::to_string(R.X2) + " " + std::to_string(R.Y2) + " " +
+                             std::to_string(R.Code) + " " + std::to_string(R.Layer) + ")"
+                       : std::to_string(R.Code) + ")";
+        Records.push_back(
+            {IsLine, {R.X1, R.Y1}, {R.X2, R.Y2}, IsLine ? R.Code : 0, Records.size() + 1, Text});
+    }
+    if (s != Svg::ReadStatus::kEnd) {
+        std::cerr << (s == Svg::ReadStatus::kBadFile ? Svg::LayoutError()
+                                                     : std::string(Name) + ": a read failed")
+                  << "\n";
+        return false;
+    }
+    return Svg::CloseLayout() == Svg::ReadStatus::kOk;
 }
 
 struct Walk {
@@ -140,7 +137,7 @@ struct Walk {
 void Mismatch(Walk& w, std::size_t ListingLine, const std::string& Expected) {
     const Record* r = w.Peek();
     std::cout << "listing line " << ListingLine << ": expected " << Expected << ", found "
-              << (r != nullptr ? "PCB line " + std::to_string(r->PcbLine) + " " + r->Text
+              << (r != nullptr ? "PCB record " + std::to_string(r->PcbRecord) + " " + r->Text
                                : std::string("no more records"))
               << "\n";
     if (++w.Mismatches == kMaxReported) {

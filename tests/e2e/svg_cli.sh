@@ -58,7 +58,7 @@ only_files "--version" .
 new_case three-arguments
 cp "$example" board.PCB
 run board.PCB a.svg b.svg
-expect_failure "three arguments" 2 "Usage: lumarind-svg <PCB file> [<SVG file>]"
+expect_failure "three arguments" 2 "Usage: lumarind-svg [--sheet <code sheet>] <PCB file> [<SVG file>]"
 only_files "three arguments" . board.PCB
 
 # --help beside another argument is a file name, as any other.

@@ -62,30 +62,13 @@ TEST(IOErrorText, EveryRowOfTheTable) {
         std::uint16_t Code;
         const char* Text;
     };
-    for (const Row& r : {Row{0, ""},
-                         Row{2, "File board.gbr not found"},
-                         Row{3, "Path not found"},
-                         Row{4, "Too many open files"},
-                         Row{5, "File access denied (Read-only, directory full ?)"},
-                         Row{100, "Unexpected end of file"},
-                         Row{101, "Disk full"},
-                         Row{150, "Disk is write-protected"},
-                         Row{151, "Unknown unit"},
-                         Row{152, "Drive not ready"},
-                         Row{153, "Unknown command"},
-                         Row{154, "CRC error in data"},
-                         Row{155, "I/O error (Error code 155)"},
-                         Row{156, "I/O error (Error code 156)"},
-                         Row{157, "Unknown media type"},
-                         Row{158, "Sector not found"},
-                         Row{159, "Printer out of paper"},
-                         Row{160, "Device write fault"},
-                         Row{161, "Device read fault"},
-                         Row{1, "I/O error (Error code 1)"},
-                         Row{32, "I/O error (Error code 32)"},
-                         Row{112, "I/O error (Error code 112)"},
-                         Row{162, "I/O error (Error code 162)"},
-                         Row{65535, "I/O error (Error code 65535)"}}) {
+    for (const Row& r :
+         {Row{0, ""}, Row{2, "File board.gbr not found"}, Row{3, "Path not found"},
+          Row{4, "Too many open files"}, Row{5, "File access denied (Read-only, directory full ?)"},
+          Row{100, "I/O error (Error code 100)"}, Row{160, "Device write fault"},
+          Row{161, "Device read fault"}, Row{1, "I/O error (Error code 1)"},
+          Row{32, "I/O error (Error code 32)"}, Row{112, "I/O error (Error code 112)"},
+          Row{162, "I/O error (Error code 162)"}, Row{65535, "I/O error (Error code 65535)"}}) {
         EXPECT_EQ(IOErrorText(r.Code, "board.gbr"), r.Text) << r.Code;
     }
 }
@@ -98,20 +81,20 @@ TEST(IOErrorText, OnlyCodeTwoNamesTheFileEvenWhenTheNameIsEmpty) {
 
 TEST_F(IOLatch, ErrnoMapsToTheCodesTheMessagesKnow) {
     std::filesystem::create_directory("sub");
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "missing.gbr"), 2);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "sub/missing.gbr"), 2);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Read, "nodir/missing.gbr"), 3);
-    EXPECT_EQ(CodeForErrno(ENOENT, Access::Write, "sub/nodir/x.PCB"), 3);
-    EXPECT_EQ(CodeForErrno(ENOTDIR, Access::Read, "a/b"), 3);
-    EXPECT_EQ(CodeForErrno(EMFILE, Access::Read, "a"), 4);
-    EXPECT_EQ(CodeForErrno(EACCES, Access::Read, "a"), 5);
-    EXPECT_EQ(CodeForErrno(EISDIR, Access::Write, "sub"), 5);
-    EXPECT_EQ(CodeForErrno(EFBIG, Access::Write, "a"), 112);
-    EXPECT_EQ(CodeForErrno(ENOSPC, Access::Write, "a"), 112);
-    EXPECT_EQ(CodeForErrno(EIO, Access::Write, "a"), 160);
-    EXPECT_EQ(CodeForErrno(EIO, Access::Read, "a"), 161);
-    EXPECT_EQ(CodeForErrno(ECHILD, Access::Read, "a"), 1010);  // ECHILD is 10 on Linux
-    EXPECT_EQ(CodeForErrno(EXDEV, Access::Write, "a"), 1018);  // EXDEV is 18
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "missing.gbr"), 2);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "sub/missing.gbr"), 2);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kRead, "nodir/missing.gbr"), 3);
+    EXPECT_EQ(CodeForErrno(ENOENT, Access::kWrite, "sub/nodir/x.PCB"), 3);
+    EXPECT_EQ(CodeForErrno(ENOTDIR, Access::kRead, "a/b"), 3);
+    EXPECT_EQ(CodeForErrno(EMFILE, Access::kRead, "a"), 4);
+    EXPECT_EQ(CodeForErrno(EACCES, Access::kRead, "a"), 5);
+    EXPECT_EQ(CodeForErrno(EISDIR, Access::kWrite, "sub"), 5);
+    EXPECT_EQ(CodeForErrno(EFBIG, Access::kWrite, "a"), 112);
+    EXPECT_EQ(CodeForErrno(ENOSPC, Access::kWrite, "a"), 112);
+    EXPECT_EQ(CodeForErrno(EIO, Access::kWrite, "a"), 160);
+    EXPECT_EQ(CodeForErrno(EIO, Access::kRead, "a"), 161);
+    EXPECT_EQ(CodeForErrno(ECHILD, Access::kRead, "a"), 1010);  // ECHILD is 10 on Linux
+    EXPECT_EQ(CodeForErrno(EXDEV, Access::kWrite, "a"), 1018);  // EXDEV is 18
 }
 
 TEST_F(IOLatch, FileExistsNeedsAnExistingFileAndLeavesNothingBehind) {

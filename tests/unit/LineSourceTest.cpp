@@ -2,6 +2,8 @@
 #include <random>
 #include <vector>
 
+#include "Dize274/Dize274.h"
+#include "FileIO/FileIO.h"
 #include "Parser/Parser.h"
 #include "Parser/ParserInternal.h"
 #include "TestSupport.h"
@@ -22,9 +24,13 @@ struct Stream {
 enum class Style { Get, Peek };
 constexpr Style kAllStyles[] = {Style::Get, Style::Peek};
 
-// Reads Name to the end of its input.
-Stream ReadAll(const std::string& Name, Style How) {
-    Parser::OpenInput(Name);
+// Reads Name, or Text in memory when given, to the end of its input.
+Stream ReadAll(const std::string& Name, Style How, const std::string* Text = nullptr) {
+    if (Text != nullptr) {
+        Parser::OpenText(*Text, Name);
+    } else {
+        Parser::OpenInput(Name);
+    }
     Stream s;
     std::size_t PeekMisses = 0;
     for (;;) {
@@ -83,8 +89,9 @@ Stream Expected(const std::string& Bytes) {
 void ExpectReadsLikeCut(const std::string& Bytes) {
     WriteBytes("in.gbr", Bytes);
     Stream Want = Expected(Bytes);
-    for (Style How : kAllStyles) {
-        Stream Got = ReadAll("in.gbr", How);
+    for (int i = 0; i < 4; ++i) {
+        Style How = kAllStyles[i % 2];
+        Stream Got = ReadAll("in.gbr", How, i < 2 ? nullptr : &Bytes);
         EXPECT_EQ(Got.Chars.size(), Want.Chars.size());
         EXPECT_TRUE(Got.Chars == Want.Chars)
             << "characters differ, style " << static_cast<int>(How);
@@ -246,6 +253,14 @@ TEST_F(LineSource, MissingOrUnreadableInputEndsTheRun) {
     EXPECT_FATAL(Parser::OpenInput("sub"),
                  "File access denied (Read-only, directory full ?)\r\n"
                  "Fatal error - program halted.\r\n");
+    // Unchecked, the error stays for the program, and the input is empty.
+    Parser::SetIOCheck(nullptr);
+    Parser::OpenInput("nope.gbr");
+    EXPECT_EQ(Parser::GetChar(), Parser::kCR);
+    EXPECT_EQ(Parser::ScanStatus, Parser::kEndOfInput);
+    EXPECT_TRUE(FileIO::IOError());
+    FileIO::ClearIOError();
+    Parser::SetIOCheck(Dize274::CheckIO);
 }
 
 }  // namespace

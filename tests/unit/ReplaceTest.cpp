@@ -76,7 +76,7 @@ void Start(const std::string& Name, const std::string& Config = {}) {
 
 Outcome WriteWhole(const std::string& Name) {
     Start(Name);
-    return FileIO::CommitReplacing();
+    return FileIO::Commit();
 }
 
 // The file-size limit, lowered for one call; SIGXFSZ is ignored meanwhile,
@@ -102,7 +102,7 @@ TEST_F(Replace, NewFileAppearsOnlyWhenComplete) {
     for (const std::string& Name : While) {
         EXPECT_TRUE(std::regex_match(Name, std::regex(R"(\.out\.PCB\.[A-Za-z0-9]{6})"))) << Name;
     }
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+    EXPECT_EQ(FileIO::Commit(), Outcome::kReplaced);
     EXPECT_EQ(Report(), "");
     EXPECT_EQ(ReadBytes("out.PCB"), kNew);
     EXPECT_EQ(StatOf("out.PCB").st_mode & 07777, 0644u);  // 0666 less the umask
@@ -128,22 +128,22 @@ TEST_F(Replace, ExistingFileKeepsItsIdentity) {
         Outcome Expected;
     };
     for (const Row& r : {
-             Row{"mode 0604", [] { return ::chmod("out.PCB", 0604) == 0; }, Outcome::Replaced},
+             Row{"mode 0604", [] { return ::chmod("out.PCB", 0604) == 0; }, Outcome::kReplaced},
              Row{"another hard link", [] { return ::link("out.PCB", "other.PCB") == 0; },
-                 Outcome::Rewritten},
+                 Outcome::kRewritten},
              Row{"setuid, of another owner (taken on by root)",
                  [Root] {
                      return Root && ::chown("out.PCB", 65534, 65534) == 0 &&
                             ::chmod("out.PCB", 04750) == 0;
                  },
-                 Outcome::Replaced},
+                 Outcome::kReplaced},
              Row{"an ACL and a user attribute",
                  [&Acl] {
                      return ::setxattr("out.PCB", "system.posix_acl_access", Acl.data(), Acl.size(),
                                        0) == 0 &&
                             ::setxattr("out.PCB", "user.note", "kept", 4, 0) == 0;
                  },
-                 Outcome::Replaced},
+                 Outcome::kReplaced},
          }) {
         std::filesystem::remove("other.PCB");
         WriteBytes("out.PCB", kOld);
@@ -160,7 +160,7 @@ TEST_F(Replace, ExistingFileKeepsItsIdentity) {
             ::getxattr("out.PCB", "system.posix_acl_access", AclBefore.data(), AclBefore.size());
 
         Start("out.PCB");
-        EXPECT_EQ(FileIO::CommitReplacing(), r.Expected) << r.What;
+        EXPECT_EQ(FileIO::Commit(), r.Expected) << r.What;
         EXPECT_EQ(Report(), "") << r.What;
         EXPECT_EQ(ReadBytes("out.PCB"), kNew) << r.What;
         struct stat After = StatOf("out.PCB");
@@ -168,7 +168,7 @@ TEST_F(Replace, ExistingFileKeepsItsIdentity) {
         EXPECT_EQ(After.st_gid, Before.st_gid) << r.What;
         EXPECT_EQ(After.st_mode, Before.st_mode) << r.What;
         EXPECT_EQ(After.st_nlink, Before.st_nlink) << r.What;
-        EXPECT_EQ(After.st_ino == Before.st_ino, r.Expected == Outcome::Rewritten) << r.What;
+        EXPECT_EQ(After.st_ino == Before.st_ino, r.Expected == Outcome::kRewritten) << r.What;
         if (Before.st_nlink > 1) {
             EXPECT_EQ(ReadBytes("other.PCB"), kNew) << r.What;
         }
@@ -214,7 +214,7 @@ TEST_F(Replace, NeverAnInput) {
          {"in.gbr", "sub/../in.gbr", "hard.PCB", "soft.PCB", "cfg.PCB", "setup.Cfg"}) {
         Start(Name, "setup.Cfg");
         EXPECT_EQ(Report(), "I/O error (Error code 32)") << Name;
-        EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Untouched) << Name;
+        EXPECT_EQ(FileIO::Commit(), Outcome::kUntouched) << Name;
         EXPECT_EQ(ReadBytes("in.gbr"), "G54D10*\r\n") << Name;
         EXPECT_EQ(ReadBytes("setup.Cfg"), kOld) << Name;
         EXPECT_EQ(Entries(), Names) << Name;
@@ -237,32 +237,32 @@ TEST_F(Replace, FailedCommitCleansUpAfterItself) {
                  [] {
                      Start("out.PCB");
                      FileIO::SetIOResult(160);
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
-                 "Device write fault", Outcome::Untouched, kOld},
+                 "Device write fault", Outcome::kUntouched, kOld},
              Row{"a write beyond the size limit", false,
                  [] {
                      FileIO::OpenReplacing("out.PCB", "in.gbr");
                      UnderSizeLimit(4, [] { FileIO::WriteReplacing(kNew.data(), kNew.size()); });
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
-                 "I/O error (Error code 112)", Outcome::Untouched, kOld},
+                 "I/O error (Error code 112)", Outcome::kUntouched, kOld},
              Row{"the name taken by a directory meanwhile", false,
                  [] {
                      Start("out.PCB");
                      std::filesystem::rename("out.PCB", "moved.PCB");
                      std::filesystem::create_directory("out.PCB");
-                     return FileIO::CommitReplacing();
+                     return FileIO::Commit();
                  },
-                 "File access denied (Read-only, directory full ?)", Outcome::Untouched, kOld},
+                 "File access denied (Read-only, directory full ?)", Outcome::kUntouched, kOld},
              Row{"the copy in place beyond the size limit", true,
                  [] {
                      Start("out.PCB");
-                     Outcome Result = Outcome::Replaced;
-                     UnderSizeLimit(4, [&Result] { Result = FileIO::CommitReplacing(); });
+                     Outcome Result = Outcome::kReplaced;
+                     UnderSizeLimit(4, [&Result] { Result = FileIO::Commit(); });
                      return Result;
                  },
-                 "I/O error (Error code 112)", Outcome::PartlyWritten, kNew},
+                 "I/O error (Error code 112)", Outcome::kPartlyWritten, kNew},
          }) {
         std::filesystem::remove_all("moved.PCB");
         std::filesystem::remove_all("out.PCB");
@@ -280,7 +280,7 @@ TEST_F(Replace, FailedCommitCleansUpAfterItself) {
         EXPECT_EQ(Names, (std::set<std::string>{"in.gbr", "out.PCB"})) << r.What;
         std::string Kept =
             ReadBytes(std::filesystem::is_directory("out.PCB") ? "moved.PCB" : "out.PCB");
-        if (Result == Outcome::PartlyWritten) {
+        if (Result == Outcome::kPartlyWritten) {
             // The first four bytes are new, the rest is the old file's.
             EXPECT_EQ(Kept, kNew.substr(0, 4) + kOld.substr(4)) << r.What;
         } else {
@@ -298,7 +298,7 @@ TEST_F(Replace, DirectoryRenamedDuringTheRun) {
         Start("sub/out.PCB");
         std::filesystem::rename("sub", "moved");
         if (Commit) {
-            EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+            EXPECT_EQ(FileIO::Commit(), Outcome::kReplaced);
             EXPECT_EQ(Report(), "");
             EXPECT_EQ(Entries("moved"), std::set<std::string>{"out.PCB"});
             EXPECT_EQ(ReadBytes("moved/out.PCB"), kNew);
@@ -317,7 +317,7 @@ TEST_F(Replace, LinksAsTheKernelFollowsThem) {
     ASSERT_EQ(::mkdir("real", 0755), 0);
     WriteBytes("real/b.PCB", kOld);
     ASSERT_EQ(::symlink("real/b.PCB", "link.PCB"), 0);
-    EXPECT_EQ(WriteWhole("link.PCB"), Outcome::Replaced);
+    EXPECT_EQ(WriteWhole("link.PCB"), Outcome::kReplaced);
     EXPECT_EQ(ReadBytes("real/b.PCB"), kNew);
     EXPECT_EQ(Entries("real"), std::set<std::string>{"b.PCB"});
     EXPECT_EQ(std::filesystem::read_symlink("link.PCB"), "real/b.PCB");
@@ -325,7 +325,7 @@ TEST_F(Replace, LinksAsTheKernelFollowsThem) {
     ASSERT_EQ(::symlink("real/new.PCB", "dangling.PCB"), 0);
     Start("dangling.PCB");
     EXPECT_EQ(Entries("real").count("new.PCB"), 0u);  // not before the commit
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Replaced);
+    EXPECT_EQ(FileIO::Commit(), Outcome::kReplaced);
     EXPECT_EQ(ReadBytes("real/new.PCB"), kNew);
     EXPECT_EQ(StatOf("real/new.PCB").st_mode & 07777, 0644u);
 
@@ -338,23 +338,23 @@ TEST_F(Replace, LinksAsTheKernelFollowsThem) {
     WriteBytes("real/b.PCB", kOld);
     Start("chain41");
     EXPECT_EQ(Report(), "I/O error (Error code 1040)");  // ELOOP
-    EXPECT_EQ(FileIO::CommitReplacing(), Outcome::Untouched);
+    EXPECT_EQ(FileIO::Commit(), Outcome::kUntouched);
     EXPECT_EQ(ReadBytes("real/b.PCB"), kOld);
-    EXPECT_EQ(WriteWhole("chain40"), Outcome::Replaced);
+    EXPECT_EQ(WriteWhole("chain40"), Outcome::kReplaced);
     EXPECT_EQ(ReadBytes("real/b.PCB"), kNew);
 
     WriteBytes("open.PCB", kOld + kOld);
     int Open = ::open("open.PCB", O_RDONLY);
     ASSERT_GE(Open, 0);
     ino_t Inode = StatOf("open.PCB").st_ino;
-    EXPECT_EQ(WriteWhole("/proc/self/fd/" + std::to_string(Open)), Outcome::Written);
+    EXPECT_EQ(WriteWhole("/proc/self/fd/" + std::to_string(Open)), Outcome::kWritten);
     EXPECT_EQ(ReadBytes("open.PCB"), kNew);  // truncated first, as by ">"
     EXPECT_EQ(StatOf("open.PCB").st_ino, Inode);
     ::close(Open);
 
     int Pipe[2];
     ASSERT_EQ(::pipe(Pipe), 0);
-    EXPECT_EQ(WriteWhole("/dev/fd/" + std::to_string(Pipe[1])), Outcome::Written);
+    EXPECT_EQ(WriteWhole("/dev/fd/" + std::to_string(Pipe[1])), Outcome::kWritten);
     ::close(Pipe[1]);
     std::string Got(kNew.size() + 1, '\0');
     EXPECT_EQ(::read(Pipe[0], Got.data(), Got.size()), static_cast<ssize_t>(kNew.size()));

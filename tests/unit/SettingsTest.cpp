@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 
+#include "Dize274/Scale.h"
 #include "Dize274/Settings.h"
 #include "Parser/Parser.h"
 #include "TestSupport.h"

@@ -72,26 +72,39 @@ TEST(SvgDrawing, TallyBoundsStrokesAndDotsWhole) {
     EXPECT_EQ(S.Layers, (1u << 3) | (1u << 12));
 }
 
-TEST(SvgDrawing, FrameHoldsTheBoxWithAMarginAndKeepsItsProportions) {
-    for (const Box& B : {Box{}, Box{false, 0, 0, 0, 0}, Box{false, 5, 5, 6, 6},
-                         Box{false, 0, 0, 100, 10000}, Box{false, -10000, 7, 0, 107},
-                         Box{false, -2147483648LL - 33, -2147483648LL - 33, 2147483647LL + 33,
-                             2147483647LL + 33}}) {
-        Frame F = Svg::FrameFor(B);
-        std::int64_t Margin = F.X < B.MinX ? B.MinX - F.X : 0;
-        EXPECT_GE(Margin, 50) << B.MinX;
-        EXPECT_EQ(F.X + F.Width - B.MaxX, Margin) << B.MinX;  // as much on the right
-        EXPECT_EQ(F.Y, -B.MaxY - Margin) << B.MinX;
-        // Below the board, its margin, then the caption's lines within the frame.
-        std::int64_t BoardBottom = -B.MinY + Margin;
-        EXPECT_GT(F.CaptionTop - F.FontSize, BoardBottom - 1) << B.MinX;
-        EXPECT_LE(F.CaptionTop + (Svg::kCaptionLines - 1) * F.LinePitch, F.Y + F.Height);
-        EXPECT_GE(F.FontSize, 2);
-        EXPECT_EQ(std::max(F.PixelWidth, F.PixelHeight), 1000) << B.MinX;
-        // Rounded to the pixel: the proportions within half a pixel.
-        double Ratio = static_cast<double>(F.Width) / static_cast<double>(F.Height);
-        double Side = F.PixelWidth >= F.PixelHeight ? 1000.0 / Ratio : 1000.0 * Ratio;
-        EXPECT_NEAR(static_cast<double>(std::min(F.PixelWidth, F.PixelHeight)), Side, 0.5);
+TEST(SvgDrawing, FrameHoldsTheBoxWithAMarginTheCaptionAcrossAndKeepsItsProportions) {
+    for (std::size_t Letters : {90, 400}) {
+        for (const Box& B : {Box{}, Box{false, 0, 0, 0, 0}, Box{false, 5, 5, 6, 6},
+                             Box{false, 0, 0, 100, 10000}, Box{false, -10000, 7, 0, 107},
+                             Box{false, -2147483648LL - 33, -2147483648LL - 33, 2147483647LL + 33,
+                                 2147483647LL + 33}}) {
+            Frame F = Svg::FrameFor(B, Letters);
+            std::int64_t Margin = F.X < B.MinX ? B.MinX - F.X : 0;
+            EXPECT_GE(Margin, 50) << B.MinX;
+            EXPECT_EQ(F.X + F.Width - B.MaxX, Margin) << B.MinX;  // as much on the right
+            EXPECT_EQ(F.Y, -B.MaxY - Margin) << B.MinX;
+            // Below the board, its margin, then the caption's lines within the
+            // frame, the longest at 0.6 of a letter's size a character.
+            double Scale = F.TextScale == 0 ? 1 : F.TextScale;
+            double Size = static_cast<double>(F.FontSize) * Scale;
+            EXPECT_TRUE(F.TextScale == 0 || F.FontSize == Svg::kTextSize);
+            EXPECT_TRUE(F.TextScale != 0 || (F.FontSize >= 2 && F.FontSize <= Svg::kMaxFontSize));
+            std::int64_t BoardBottom = -B.MinY + Margin;
+            EXPECT_GE(static_cast<double>(F.CaptionTop) - Size, static_cast<double>(BoardBottom))
+                << B.MinX;
+            EXPECT_LE(static_cast<double>(F.CaptionTop) +
+                          (Svg::kCaptionLines - 1) * static_cast<double>(F.LinePitch) * Scale,
+                      static_cast<double>(F.Y + F.Height));
+            EXPECT_LE(static_cast<double>(F.CaptionLeft - F.X) +
+                          0.6 * Size * static_cast<double>(Letters),
+                      static_cast<double>(F.Width))
+                << B.MinX;
+            EXPECT_EQ(std::max(F.PixelWidth, F.PixelHeight), 1000) << B.MinX;
+            // Rounded to the pixel: the proportions within half a pixel.
+            double Ratio = static_cast<double>(F.Width) / static_cast<double>(F.Height);
+            double Side = F.PixelWidth >= F.PixelHeight ? 1000.0 / Ratio : 1000.0 * Ratio;
+            EXPECT_NEAR(static_cast<double>(std::min(F.PixelWidth, F.PixelHeight)), Side, 0.5);
+        }
     }
 }
 

@@ -44,7 +44,7 @@ std::string ReadRest() {
         case ReadStatus::kEnd:
             return Out + "end";
         case ReadStatus::kBadFile:
-            return Out + Svg::PcbError();
+            return Out + Svg::LayoutError();
         default:
             return Out + "I/O: " + FileIO::IOErrorMessage("t.PCB");
     }
@@ -52,11 +52,11 @@ std::string ReadRest() {
 
 std::string ReadAll(const std::string& Bytes) {
     WriteBytes("t.PCB", Bytes);
-    if (Svg::OpenPcb("t.PCB") != ReadStatus::kOk) {
+    if (Svg::OpenLayout("t.PCB") != ReadStatus::kOk) {
         return "not opened";
     }
     std::string Out = ReadRest();
-    EXPECT_EQ(Svg::ClosePcb(), ReadStatus::kOk);
+    EXPECT_EQ(Svg::CloseLayout(), ReadStatus::kOk);
     return Out;
 }
 
@@ -200,37 +200,37 @@ TEST_F(SvgReader, RecordsAcrossTheReadBufferComeWholeAndAgainAfterTheRewind) {
     Bytes += "  )\r\n)\r\n";
     ASSERT_GT(Bytes.size(), 5u * 65536u);
     WriteBytes("t.PCB", Bytes);
-    ASSERT_EQ(Svg::OpenPcb("t.PCB"), ReadStatus::kOk);
+    ASSERT_EQ(Svg::OpenLayout("t.PCB"), ReadStatus::kOk);
     EXPECT_EQ(ReadRest(), Want + "end");
-    ASSERT_EQ(Svg::RewindPcb(), ReadStatus::kOk);
+    ASSERT_EQ(Svg::RewindLayout(), ReadStatus::kOk);
     EXPECT_EQ(ReadRest(), Want + "end");
-    EXPECT_EQ(Svg::ClosePcb(), ReadStatus::kOk);
+    EXPECT_EQ(Svg::CloseLayout(), ReadStatus::kOk);
 }
 
 TEST_F(SvgReader, AnErrorAfterTheRewindNamesItsLineAgain) {
     WriteBytes("t.PCB", "Layout (\r\n  Pads (\r\n    (1 1 1)\r\n    (1 1 99)\r\n");
-    ASSERT_EQ(Svg::OpenPcb("t.PCB"), ReadStatus::kOk);
+    ASSERT_EQ(Svg::OpenLayout("t.PCB"), ReadStatus::kOk);
     const std::string Want = "P 1 1 1;t.PCB:4: pattern code 99 out of range (0 to 63)";
     EXPECT_EQ(ReadRest(), Want);
-    ASSERT_EQ(Svg::RewindPcb(), ReadStatus::kOk);
+    ASSERT_EQ(Svg::RewindLayout(), ReadStatus::kOk);
     EXPECT_EQ(ReadRest(), Want);
-    EXPECT_EQ(Svg::ClosePcb(), ReadStatus::kOk);
+    EXPECT_EQ(Svg::CloseLayout(), ReadStatus::kOk);
 }
 
 TEST_F(SvgReader, OpensOnlyARegularFileThatExists) {
-    EXPECT_EQ(Svg::OpenPcb("missing.PCB"), ReadStatus::kIOFailed);
+    EXPECT_EQ(Svg::OpenLayout("missing.PCB"), ReadStatus::kIOFailed);
     EXPECT_TRUE(FileIO::IOError());
     EXPECT_EQ(FileIO::IOErrorMessage("missing.PCB"), "File missing.PCB not found");
 
     ASSERT_EQ(::mkdir("dir.PCB", 0755), 0);
-    EXPECT_EQ(Svg::OpenPcb("dir.PCB"), ReadStatus::kIOFailed);
+    EXPECT_EQ(Svg::OpenLayout("dir.PCB"), ReadStatus::kIOFailed);
     EXPECT_TRUE(FileIO::IOError());
     EXPECT_EQ(FileIO::IOErrorMessage("dir.PCB"),
               "File access denied (Read-only, directory full ?)");
 
     // Read twice, so never a device or a pipe.
-    EXPECT_EQ(Svg::OpenPcb("/dev/null"), ReadStatus::kBadFile);
-    EXPECT_EQ(Svg::PcbError(), "/dev/null: not a regular file (the PCB file is read twice)");
+    EXPECT_EQ(Svg::OpenLayout("/dev/null"), ReadStatus::kBadFile);
+    EXPECT_EQ(Svg::LayoutError(), "/dev/null: not a regular file (the PCB file is read twice)");
     EXPECT_FALSE(FileIO::IOError());
 }
 

@@ -8,6 +8,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "Dize274/Dize274.h"
+#include "Parser/Parser.h"
+
+// The converter's readers are tested without RunConversion, which sets this.
+namespace {
+[[maybe_unused]] const bool kConverterIOChecks = (Parser::SetIOCheck(Dize274::CheckIO), true);
+}  // namespace
+
 void TempDirTest::SetUp() {
     Old = std::filesystem::current_path();
     std::string Template = (std::filesystem::temp_directory_path() / "lumarind-XXXXXX").string();

@@ -1,7 +1,7 @@
 // The names of a run's three files, set once from the command line and read
 // by the phases that open them.
-#ifndef LUMARIND_DIZE274_RUNDRIVER_H
-#define LUMARIND_DIZE274_RUNDRIVER_H
+#ifndef LUMARIND_DIZE274_RUNFILES_H
+#define LUMARIND_DIZE274_RUNFILES_H
 
 #include <string>
 #include <string_view>
@@ -17,4 +17,4 @@ inline std::string CfgName;
 
 }  // namespace Dize274
 
-#endif  // LUMARIND_DIZE274_RUNDRIVER_H
+#endif  // LUMARIND_DIZE274_RUNFILES_H
