@@ -24,11 +24,9 @@ inline constinit std::int32_t Layer = kDefaultLayer;
 inline constinit std::int32_t LineWidth[kLastAperture + 1] = {};
 inline constinit std::int32_t PadPattern[kLastAperture + 1] = {};
 
-/// The fill entry, D code 0: regions are filled with lines of width code
-/// FillWidth (-1: no entry, regions are written as their outlines), which
-/// are FillSize layout units wide.
-inline constexpr std::int32_t kFillEntry = 0;
-inline constexpr std::int32_t kMaxFillSize = 100000;
+/// The fill entry's: regions are filled with lines of width code FillWidth
+/// (-1: no entry, regions are written as their outlines), which are
+/// FillSize layout units wide.
 inline constinit std::int32_t FillWidth = -1;
 inline constinit std::int32_t FillSize = 0;
 
