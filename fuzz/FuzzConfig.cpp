@@ -120,8 +120,9 @@ bool ExpectedPcb(std::string& Pcb) {
 
 // Everything a configuration file can set.
 std::vector<std::int32_t> Settings() {
-    std::vector<std::int32_t> All = {Dize274::XMult, Dize274::XDiv,  Dize274::XOffs, Dize274::YMult,
-                                     Dize274::YDiv,  Dize274::YOffs, Dize274::Layer};
+    std::vector<std::int32_t> All = {Dize274::XMult, Dize274::XDiv,      Dize274::XOffs,
+                                     Dize274::YMult, Dize274::YDiv,      Dize274::YOffs,
+                                     Dize274::Layer, Dize274::FillWidth, Dize274::FillSize};
     All.insert(All.end(), std::begin(Dize274::LineWidth), std::end(Dize274::LineWidth));
     All.insert(All.end(), std::begin(Dize274::PadPattern), std::end(Dize274::PadPattern));
     return All;
@@ -143,6 +144,10 @@ void CheckSettings() {
     FUZZ_CHECK(Dize274::XMult != INT32_MIN && Dize274::YMult != INT32_MIN);
     FUZZ_CHECK(Dize274::XOffs != INT32_MIN && Dize274::YOffs != INT32_MIN);
     FUZZ_CHECK(Dize274::Layer >= 0 && Dize274::Layer <= Dize274::kMaxLayer);
+    FUZZ_CHECK(Dize274::FillWidth == -1
+                   ? Dize274::FillSize == 0
+                   : Dize274::FillWidth >= 0 && Dize274::FillWidth <= Dize274::kMaxWidth &&
+                         Dize274::FillSize >= 1 && Dize274::FillSize <= Dize274::kMaxFillSize);
     for (int d = Dize274::kFirstAperture; d <= Dize274::kLastAperture; ++d) {
         FUZZ_CHECK(Dize274::LineWidth[d] >= -1 && Dize274::LineWidth[d] <= Dize274::kMaxWidth);
         FUZZ_CHECK(Dize274::PadPattern[d] >= -1 && Dize274::PadPattern[d] <= Dize274::kMaxPattern);

@@ -1,4 +1,6 @@
-// The Gerber pass on arbitrary bytes, with the built-in settings. A completed
+// The Gerber pass on arbitrary bytes, with the built-in settings, and for an
+// input whose first byte is odd a fill entry whose line width its last byte
+// gives, so that regions and clear objects reach the fills. A completed
 // run must leave a well-formed PCB file; a fatal end must leave none, and
 // never a temporary file; the input must come out as it went in. The padded
 // twin of the input (blanks in front, so that the reader's buffer ends inside
@@ -21,11 +23,16 @@ namespace {
 std::string GerberFile;
 std::string TwinFile;
 std::string PcbFile;
+std::int32_t FillSize = 0;  // 0: no fill entry
 
 // Runs the pass on Name; the exit code of a fatal end, or -1.
 int RunGerber(const std::string& Name) {
     ::unlink(PcbFile.c_str());
     FuzzSupport::ResetSettings();
+    if (FillSize > 0) {
+        Dize274::FillWidth = 3;
+        Dize274::FillSize = FillSize;
+    }
     Dize274::GerberName = Name;
     Dize274::PcbName = PcbFile;
     Dize274::CfgName = std::string(Dize274::kNoConfig);
@@ -49,6 +56,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     FuzzSupport::SaveFuzzerHandlers();
     FuzzSupport::WriteFile(GerberFile, Data, Size);
+    FillSize = Size > 0 && Data[0] % 2 == 1 ? 1 + Data[Size - 1] % 32 : 0;
 
     int Code = RunGerber(GerberFile);
     std::int32_t Lines = Parser::LineNo;

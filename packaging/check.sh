@@ -91,6 +91,7 @@ expect_field Section utils
 # dpkg-shlibdeps fills Depends from the binary; without it the field is empty.
 depends=$(field Depends)
 [[ ", $depends" == *", libc6 ("* ]] || fail "Depends lacks libc6: '$depends'"
+[[ ", $depends" == *", libpolyclipping22"* ]] || fail "Depends lacks libpolyclipping22: '$depends'"
 # The C++ runtime is linked in: the package must not pull it.
 for lib in libstdc++6 libgcc-s1; do
     [[ ", $depends" != *", $lib"* ]] || fail "Depends has $lib: '$depends'"

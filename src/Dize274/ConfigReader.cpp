@@ -27,20 +27,31 @@ void ReadConfig() {
     }
 
     for (;;) {
-        std::int32_t d = 0;
-        std::int32_t w = 0;
-        std::int32_t p = 0;
-        ReadIntParam(kFirstAperture, kLastAperture, d, Found);
+        std::int64_t d = ReadNumber(Found);
         if (!Found) {
             break;
         }
+        std::int32_t w = 0;
+        if (d == kFillEntry) {
+            std::int32_t s = 0;
+            ReadIntParam(0, kMaxWidth, w, Found);
+            ReadIntParam(1, kMaxFillSize, s, Found);
+            if (!Found) {
+                Error("Missing fill entry.");
+            }
+            FillWidth = w;
+            FillSize = s;
+            continue;
+        }
+        std::int32_t a = CheckRange(kFirstAperture, kLastAperture, d);
+        std::int32_t p = 0;
         ReadIntParam(-1, kMaxWidth, w, Found);
         ReadIntParam(-1, kMaxPattern, p, Found);
         if (!Found) {
             Error("Missing pattern table entry.");
         }
-        LineWidth[d] = w;
-        PadPattern[d] = p;
+        LineWidth[a] = w;
+        PadPattern[a] = p;
     }
 
     Parser::CloseInput();

@@ -26,6 +26,10 @@ inline constexpr int kLastAperture = 9999;
 inline constexpr int kMaxWidth = 15;
 inline constexpr int kMaxPattern = 63;
 inline constexpr int kMaxLayer = 15;
+/// The fill entry "0 W S": D code 0, a width code W (0 to kMaxWidth), lines
+/// S layout units wide (1 to kMaxFillSize).
+inline constexpr std::int32_t kFillEntry = 0;
+inline constexpr std::int32_t kMaxFillSize = 100000;
 /// The built-in transformation, the same on both axes: 25400 units (of a
 /// micrometre) to 1000 (of a thousandth of an inch), the origin at 10000.
 inline constexpr std::int32_t kDefaultMult = 1000;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 #include "Dize274/ArcGeometry.h"
 #include "Dize274/Console.h"
+#include "Dize274/FillPass.h"
 #include "Dize274/IntParam.h"
 #include "Dize274/PcbWriter.h"
 #include "Dize274/RunFiles.h"
@@ -48,6 +50,10 @@ struct PassState {
     // pattern code, or -1 for nothing.
     std::int32_t DrawCode = -1;
     std::int32_t FlashCode = -1;
+    // Under a fill entry every draw and flash takes the slow way, through
+    // FillDraw and FillFlash: regions are held for their fills, clear objects
+    // cut them. Without one nothing of the fills runs.
+    bool Filling = false;
 
     // The plotter's point, kept both ways: in the file's units, where an arc
     // starts (the last executed block's point), and transformed, where the
@@ -136,7 +142,7 @@ std::int32_t CheckedCoordinate(char Letter, std::int64_t Value, unsigned Digits,
 }
 
 void UpdateCodes() {
-    if (Pass.Clear) {
+    if (Pass.Clear || Pass.Filling) {
         Pass.DrawCode = Pass.FlashCode = -1;
         return;
     }
@@ -214,6 +220,36 @@ void TakeParameter(std::string_view Text) {
     }
 }
 
+// Under a fill entry the apertures are read too, for what clear objects cut;
+// they are scaled by the format and the transform. True: the parameter was
+// an aperture's or a macro's.
+[[gnu::noinline]] bool TakeShape(std::string_view Text, bool FirstOfBlock) {
+    Gerber::Aperture A;
+    std::string Why;
+    Gerber::Taken t = Gerber::TakeApertureParameter(Text, FirstOfBlock, A, Why);
+    if (t == Gerber::Taken::kMalformed) {
+        Warning(Why);
+    } else if (t == Gerber::Taken::kAperture && Pass.FormatKnown) {
+        DefineShape(A.DCode, Gerber::FlashGeometry(A),
+                    std::pow(10.0, Pass.XDecimals) * XMult / XDiv,
+                    std::pow(10.0, Pass.YDecimals) * YMult / YDiv);
+    }
+    return t != Gerber::Taken::kOther;
+}
+
+// Under a fill entry a macro's outline may run long; no other parameter is
+// read longer than without one.
+constexpr std::size_t kMaxShapeText = std::size_t{1} << 16;
+
+void TakeBlockParameter(std::string_view Text, bool FirstOfBlock, bool Cut) {
+    if (Pass.Filling && !Cut && TakeShape(Text, FirstOfBlock)) {
+        return;
+    }
+    if (!Cut && Text.size() <= Gerber::kMaxParameterText) {
+        TakeParameter(Text);
+    }
+}
+
 // The rare ends of a block, out of line so that the usual ones stay lean.
 [[gnu::noinline]] void WarnNoAperture() {
     Warning("No aperture selected.");
@@ -235,11 +271,55 @@ void Reject(std::uint64_t (&Counts)[kLastAperture + 1]) {
     }
 }
 
+// A draw under a fill entry: an edge of the open region, a clear object's
+// cut, or a dark line that is written and remembered.
+[[gnu::noinline]] void FillDraw(LayoutPoint From, LayoutPoint To) {
+    if (Pass.InRegion) {
+        AddContourEdge(From, To);
+    } else if (Pass.Clear) {
+        CutFills(ShapeArea(Pass.Aperture, From, To));
+    } else if (Pass.Aperture == 0 || LineWidth[Pass.Aperture] < 0) {
+        Reject(RejectedLines);
+    } else {
+        WriteLineRec(From.X, From.Y, To.X, To.Y, LineWidth[Pass.Aperture]);
+        NoteDark(From, To, ShapeReach(Pass.Aperture));
+    }
+}
+
+[[gnu::noinline]] void FillFlash(LayoutPoint At) {
+    if (Pass.Clear) {
+        CutFills(ShapeArea(Pass.Aperture, At, At));
+    } else if (Pass.Aperture == 0 || PadPattern[Pass.Aperture] < 0) {
+        Reject(RejectedPads);
+    } else {
+        WritePadRec(At.X, At.Y, PadPattern[Pass.Aperture]);
+        NoteDark(At, At, ShapeReach(Pass.Aperture));
+    }
+}
+
+// What a draw or flash without a code does, out of line: the usual ones,
+// which write their record, stay as lean as without fills.
+[[gnu::noinline]] void DrawOtherwise(std::int32_t x, std::int32_t y) {
+    if (Pass.Filling) {
+        FillDraw({Pass.CurX, Pass.CurY}, {x, y});
+    } else {
+        Reject(RejectedLines);
+    }
+}
+
+[[gnu::noinline]] void FlashOtherwise(std::int32_t x, std::int32_t y) {
+    if (Pass.Filling) {
+        FillFlash({x, y});
+    } else {
+        Reject(RejectedPads);
+    }
+}
+
 void Draw(std::int32_t x, std::int32_t y) {
     if (Pass.DrawCode >= 0) {
         WriteLineRec(Pass.CurX, Pass.CurY, x, y, Pass.DrawCode);
     } else {
-        Reject(RejectedLines);
+        DrawOtherwise(x, y);
     }
 }
 
@@ -247,7 +327,7 @@ void Flash(std::int32_t x, std::int32_t y) {
     if (Pass.FlashCode >= 0) {
         WritePadRec(x, y, Pass.FlashCode);
     } else {
-        Reject(RejectedPads);
+        FlashOtherwise(x, y);
     }
 }
 
@@ -267,12 +347,42 @@ void MoveTo(std::int32_t x, std::int32_t y) {
     Pass.CurY = y;
 }
 
+// An arc's chords under a fill entry: edges of the open region, one clear
+// object, or dark lines. Out of DrawArc, which is flattened: the cuts' code
+// would swell it.
+[[gnu::noinline]] void FillArc(const GerberPoint* Ends, std::size_t n) {
+    std::int32_t x0 = Pass.CurX;
+    std::int32_t y0 = Pass.CurY;
+    Area Cut;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::int32_t x = TransformEnd(Ends[k].X, TransformX);
+        std::int32_t y = TransformEnd(Ends[k].Y, TransformY);
+        if (Pass.Clear && !Pass.InRegion) {
+            Area Chord = ShapeArea(Pass.Aperture, {x0, y0}, {x, y});
+            Cut.insert(Cut.end(), Chord.begin(), Chord.end());
+        } else {
+            FillDraw({x0, y0}, {x, y});
+        }
+        x0 = x;
+        y0 = y;
+    }
+    if (Pass.Clear && !Pass.InRegion) {
+        CutFills(Cut);
+    }
+    MoveTo(x0, y0);
+}
+
 // An arc that writes nothing moves the plotter to its end as a line does.
 // Out of the block execution, which it would swell, but flattened like it:
 // its chords are records as a line's are.
 [[gnu::noinline, gnu::flatten]] void DrawArc() {
     std::int32_t w = Pass.DrawCode;
-    if (w < 0) {
+    // Under a fill entry an arc is chords wherever a line would write or
+    // draw an edge.
+    bool Chords =
+        w >= 0 || (Pass.Filling && (Pass.InRegion || Pass.Clear ||
+                                    (Pass.Aperture != 0 && LineWidth[Pass.Aperture] >= 0)));
+    if (!Chords) {
         std::int32_t x = TransformX(Pass.GX);
         std::int32_t y = TransformY(Pass.GY);
         Reject(RejectedLines);
@@ -287,6 +397,10 @@ void MoveTo(std::int32_t x, std::int32_t y) {
                 Pass.Mode == Interpolation::Clockwise ? Turn::Clockwise : Turn::CounterClockwise,
                 Pass.MultiQuadrant};
     std::size_t n = ArcChords(Arc, Pass.Tolerance, Ends);
+    if (w < 0) {
+        FillArc(Ends, n);
+        return;
+    }
     std::int32_t x0 = Pass.CurX;
     std::int32_t y0 = Pass.CurY;
     for (std::size_t k = 0; k < n; ++k) {
@@ -353,6 +467,9 @@ void ReportPass() {
         ReportWarning("Regions were written as their outlines (" +
                       IntToText(static_cast<std::int64_t>(Pass.Regions)) + " times).");
     }
+    if (Pass.Filling) {
+        ReportFills();
+    }
 }
 
 void SelectD(std::int32_t d) {
@@ -412,10 +529,13 @@ void SkipComment() {
             break;
         case 36:
             Pass.InRegion = true;
-            ++Pass.Regions;
+            Pass.Regions += Pass.Filling ? 0 : 1;
             UpdateCodes();
             break;
         case 37:
+            if (Pass.Filling && Pass.InRegion) {
+                EndRegion(Pass.Clear);
+            }
             Pass.InRegion = false;
             UpdateCodes();
             break;
@@ -475,11 +595,31 @@ void SkipComment() {
     }
 }
 
+// The fills' start and end, out of line: inlined, they would crowd the main
+// loop's reading out of ReadGerber.
+[[gnu::noinline]] void StartPassFills() {
+    StartFills();
+    Gerber::ForgetMacros();
+    UpdateCodes();
+}
+
+[[gnu::noinline]] void EndPassFills() {
+    // A region never closed still covers what its contours enclose.
+    if (Pass.InRegion) {
+        EndRegion(Pass.Clear);
+    }
+    WriteFills();
+}
+
 void StartPass() {
     ForEachCounted([](int d) { RejectedLines[d] = RejectedPads[d] = 0; });
     std::fill(std::begin(Counted), std::end(Counted), 0);
     Pass = {};
     Pass.Tolerance = ChordTolerance(XMult, XDiv, YMult, YDiv);
+    Pass.Filling = FillWidth >= 0;
+    if (Pass.Filling) {
+        StartPassFills();
+    }
 }
 
 }  // namespace
@@ -516,18 +656,18 @@ void ReadGerber() {
             case ' ':
                 break;
             case '%':
-                if (!Gerber::ReadParameterBlock(Gerber::kMaxParameterText,
-                                                [](std::string_view Text, bool, bool Cut) {
-                                                    if (!Cut) {
-                                                        TakeParameter(Text);
-                                                    }
-                                                })) {
+                if (!Gerber::ReadParameterBlock(
+                        Pass.Filling ? kMaxShapeText : Gerber::kMaxParameterText,
+                        TakeBlockParameter)) {
                     Error("Unexpected end of file in parameter block.");
                 }
                 break;
             case Parser::kEndMark:
                 if (Pass.BlockHasData) {
                     Warning("Unfinished block at the end of the file.");
+                }
+                if (Pass.Filling) {
+                    EndPassFills();
                 }
                 ReportPass();
                 Parser::CloseInput();

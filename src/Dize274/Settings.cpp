@@ -14,6 +14,8 @@ void InitPatternTable() {
         LineWidth[d] = k <= kMaxWidth ? k : -1;
         PadPattern[d] = k <= kMaxPattern ? k : -1;
     }
+    FillWidth = -1;
+    FillSize = 0;
 }
 
 namespace {

@@ -24,8 +24,14 @@ inline constinit std::int32_t Layer = kDefaultLayer;
 inline constinit std::int32_t LineWidth[kLastAperture + 1] = {};
 inline constinit std::int32_t PadPattern[kLastAperture + 1] = {};
 
+/// The fill entry's: regions are filled with lines of width code FillWidth
+/// (-1: no entry, regions are written as their outlines), which are
+/// FillSize layout units wide.
+inline constinit std::int32_t FillWidth = -1;
+inline constinit std::int32_t FillSize = 0;
+
 /// D10 to D25 draw lines with width codes 0 to 15, D10 to D73 flash pads with
-/// pattern codes 0 to 63; every other aperture is rejected.
+/// pattern codes 0 to 63; every other aperture is rejected. No fill entry.
 void InitPatternTable();
 /// The PCB coordinates of a Gerber point; a result beyond 32 bits ends the run
 /// with kOutOfRangeAfterTransform.
