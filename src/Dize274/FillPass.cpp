@@ -469,20 +469,20 @@ void ReportFills() {
                   " times).");
     }
     if (s.Missed > 0) {
-        WriteLine("WARNING: Clear polarity was used (" + Count(s.Missed) +
-                  " times) where there was no fill to cut; those objects were not written.");
+        ReportWarning("Clear polarity was used (" + Count(s.Missed) +
+                      " times) where there was no fill to cut; those objects were not written.");
     }
     if (s.Whole > 0) {
-        WriteLine("WARNING: Lines and pads that clear polarity covers were written whole (" +
-                  Count(s.Whole) + " times).");
+        ReportWarning("Lines and pads that clear polarity covers were written whole (" +
+                      Count(s.Whole) + " times).");
     }
     if (s.Thin > 0) {
-        WriteLine("WARNING: Regions were too thin to fill with lines " + IntToText(FillSize) +
-                  " units wide (" + Count(s.Thin) + " times).");
+        ReportWarning("Regions were too thin to fill with lines " + IntToText(FillSize) +
+                      " units wide (" + Count(s.Thin) + " times).");
     }
     if (s.Huge > 0) {
-        WriteLine("WARNING: Regions were too large to fill; their edges alone were written (" +
-                  Count(s.Huge) + " times).");
+        ReportWarning("Regions were too large to fill; their edges alone were written (" +
+                      Count(s.Huge) + " times).");
     }
 }
 
