@@ -73,7 +73,7 @@ TEST(SvgDrawing, TallyBoundsStrokesAndDotsWhole) {
 }
 
 TEST(SvgDrawing, FrameHoldsTheBoxWithAMarginTheCaptionAcrossAndKeepsItsProportions) {
-    for (std::size_t Letters : {90, 400}) {
+    for (std::size_t Letters : {std::size_t{90}, std::size_t{400}}) {
         for (const Box& B : {Box{}, Box{false, 0, 0, 0, 0}, Box{false, 5, 5, 6, 6},
                              Box{false, 0, 0, 100, 10000}, Box{false, -10000, 7, 0, 107},
                              Box{false, -2147483648LL - 33, -2147483648LL - 33, 2147483647LL + 33,
