@@ -44,11 +44,18 @@ void CheckConsole();
 
 // ---- The command line ----
 
+/// The fill's line where no width code is named: the sheet's width nearest
+/// this many layout units fills the regions.
+constexpr std::int32_t kFillLine = 8;
+
 enum class Request : std::uint8_t { kConvert, kPropose, kHelp, kVersion, kWrong };
 
 struct Options {
     std::string SheetName;  ///< empty: the typical sheet built in
     std::int32_t Layer = 0;
+    bool Fill = true;  ///< false: no fill entry (--no-fill)
+    std::int32_t FillWidth =
+        -1;  ///< the fill's width code (--fill-width); -1: the nearest kFillLine
     std::vector<std::string> GerberNames;  ///< one to convert, one or more to propose for
     std::string CfgName;                   ///< the configuration (convert) or the sheet (propose)
 };
@@ -131,9 +138,10 @@ std::string Percent(double Off);
 std::string WidthChoiceText(const Choice& c, const Sheet::CodeSheet& S);
 std::string PatternChoiceText(const Choice& c, const Sheet::CodeSheet& S);
 
-/// The configuration file's text for the file GerberName, CR LF line ends.
+/// The configuration file's text for the file GerberName, CR LF line ends;
+/// with the fill entry of width code FillCode unless it is -1.
 std::string ConfigText(const std::string& GerberName, const FileFacts& F, const Sheet::CodeSheet& S,
-                       std::string_view SheetName, std::int32_t Layer);
+                       std::string_view SheetName, std::int32_t Layer, int FillCode);
 
 // ---- The proposed sheet ----
 

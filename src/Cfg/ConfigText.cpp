@@ -116,7 +116,7 @@ std::string PatternChoiceText(const Choice& c, const Sheet::CodeSheet& S) {
 }
 
 std::string ConfigText(const std::string& GerberName, const FileFacts& F, const Sheet::CodeSheet& S,
-                       std::string_view SheetName, std::int32_t Layer) {
+                       std::string_view SheetName, std::int32_t Layer, int FillCode) {
     std::int32_t XMult = 0;
     std::int32_t XDiv = 0;
     std::int32_t YMult = 0;
@@ -157,6 +157,15 @@ std::string ConfigText(const std::string& GerberName, const FileFacts& F, const 
         Text += "  { D" + std::to_string(d) + " is left out: a configuration holds D" +
                 std::to_string(Dize274::kFirstAperture) + " to D" +
                 std::to_string(Dize274::kLastAperture) + ". }";
+        Text += kEnd;
+    }
+    if (FillCode >= 0) {
+        std::string w = std::to_string(FillCode);
+        std::string Size = std::to_string(S.Width[FillCode]);
+        Text += kEnd;
+        Text += "  " + Column(std::to_string(Dize274::kFillEntry), 8) + Column(w, 7) +
+                Column(Size, 7) + "{ the fill: regions filled with lines of width code " + w +
+                ", " + Size + " units wide }";
         Text += kEnd;
     }
     return Text;
