@@ -74,6 +74,9 @@ struct Defined {
     std::int32_t Replaced = 0;  ///< line of an earlier definition it replaced; 0: none
     bool Drawn = false;         ///< used for a draw (D01) outside a region
     bool Flashed = false;       ///< used for a flash (D03)
+    /// A polygon's outer diameter, in the file's unit: a P template's as
+    /// given, a macro's twice its farthest dark corner from their mean.
+    double Outer = 0;
 };
 
 struct FileFacts {
@@ -106,7 +109,11 @@ struct PadSize {
     double X = 0;
     double Y = 0;
 };
-PadSize PadOf(const Gerber::Aperture& A, Gerber::Unit Of);
+PadSize PadOf(const Defined& D, Gerber::Unit Of);
+/// A polygon's smallest width, which an octagon pattern's size (across the
+/// flats) stands for: across the flats for an even number of vertices, from
+/// a flat to the opposite corner for an odd one; in the file's unit.
+double Across(const Defined& D);
 /// The relative error of Size standing for Want (0.1 is 10 %).
 double Off(double Size, double Want);
 /// The relative error of pattern P standing for the pad Want: the larger of
@@ -130,8 +137,9 @@ struct Choice {
 Choice Choose(const Defined& D, Gerber::Unit Of, const Sheet::CodeSheet& S);
 
 /// What an aperture is, in the file's unit and in layout units:
-/// "rectangle 1.2 x 0.8 mm = 47.2 x 31.5 mil".
-std::string Describe(const Gerber::Aperture& A, Gerber::Unit Of);
+/// "rectangle 1.2 x 0.8 mm = 47.2 x 31.5 mil", a polygon with its width
+/// across.
+std::string Describe(const Defined& D, Gerber::Unit Of);
 /// A relative error as the texts write it: "5 %".
 std::string Percent(double Off);
 /// What was chosen and how far off: "width 3 is 30, 5 % off".

@@ -141,7 +141,7 @@ void ReportFar(const FileFacts& F, const Sheet::CodeSheet& S) {
                 WriteOut("Off by more than 25 %:");
                 Any = true;
             }
-            WriteOut("  D" + std::to_string(D.A.DCode) + " " + Describe(D.A, F.Units) + ": " + Far);
+            WriteOut("  D" + std::to_string(D.A.DCode) + " " + Describe(D, F.Units) + ": " + Far);
         }
     }
 }
