@@ -54,8 +54,8 @@ struct Options {
     std::string SheetName;  ///< empty: the typical sheet built in
     std::int32_t Layer = 0;
     bool Fill = true;  ///< false: no fill entry (--no-fill)
-    std::int32_t FillWidth =
-        -1;  ///< the fill's width code (--fill-width); -1: the nearest kFillLine
+    /// The fill's width code (--fill-width); -1: the width nearest kFillLine.
+    std::int32_t FillWidth = -1;
     std::vector<std::string> GerberNames;  ///< one to convert, one or more to propose for
     std::string CfgName;                   ///< the configuration (convert) or the sheet (propose)
 };
