@@ -44,11 +44,18 @@ void CheckConsole();
 
 // ---- The command line ----
 
+/// The fill's line where no width code is named: the sheet's width nearest
+/// this many layout units fills the regions.
+constexpr std::int32_t kFillLine = 8;
+
 enum class Request : std::uint8_t { kConvert, kPropose, kHelp, kVersion, kWrong };
 
 struct Options {
     std::string SheetName;  ///< empty: the typical sheet built in
     std::int32_t Layer = 0;
+    bool Fill = true;  ///< false: no fill entry (--no-fill)
+    /// The fill's width code (--fill-width); -1: the width nearest kFillLine.
+    std::int32_t FillWidth = -1;
     std::vector<std::string> GerberNames;  ///< one to convert, one or more to propose for
     std::string CfgName;                   ///< the configuration (convert) or the sheet (propose)
 };
@@ -67,6 +74,9 @@ struct Defined {
     std::int32_t Replaced = 0;  ///< line of an earlier definition it replaced; 0: none
     bool Drawn = false;         ///< used for a draw (D01) outside a region
     bool Flashed = false;       ///< used for a flash (D03)
+    /// A polygon's outer diameter, in the file's unit: a P template's as
+    /// given, a macro's twice its farthest dark corner from their mean.
+    double Outer = 0;
 };
 
 struct FileFacts {
@@ -99,7 +109,11 @@ struct PadSize {
     double X = 0;
     double Y = 0;
 };
-PadSize PadOf(const Gerber::Aperture& A, Gerber::Unit Of);
+PadSize PadOf(const Defined& D, Gerber::Unit Of);
+/// A polygon's smallest width, which an octagon pattern's size (across the
+/// flats) stands for: across the flats for an even number of vertices, from
+/// a flat to the opposite corner for an odd one; in the file's unit.
+double Across(const Defined& D);
 /// The relative error of Size standing for Want (0.1 is 10 %).
 double Off(double Size, double Want);
 /// The relative error of pattern P standing for the pad Want: the larger of
@@ -123,17 +137,19 @@ struct Choice {
 Choice Choose(const Defined& D, Gerber::Unit Of, const Sheet::CodeSheet& S);
 
 /// What an aperture is, in the file's unit and in layout units:
-/// "rectangle 1.2 x 0.8 mm = 47.2 x 31.5 mil".
-std::string Describe(const Gerber::Aperture& A, Gerber::Unit Of);
+/// "rectangle 1.2 x 0.8 mm = 47.2 x 31.5 mil", a polygon with its width
+/// across.
+std::string Describe(const Defined& D, Gerber::Unit Of);
 /// A relative error as the texts write it: "5 %".
 std::string Percent(double Off);
 /// What was chosen and how far off: "width 3 is 30, 5 % off".
 std::string WidthChoiceText(const Choice& c, const Sheet::CodeSheet& S);
 std::string PatternChoiceText(const Choice& c, const Sheet::CodeSheet& S);
 
-/// The configuration file's text for the file GerberName, CR LF line ends.
+/// The configuration file's text for the file GerberName, CR LF line ends;
+/// with the fill entry of width code FillCode unless it is -1.
 std::string ConfigText(const std::string& GerberName, const FileFacts& F, const Sheet::CodeSheet& S,
-                       std::string_view SheetName, std::int32_t Layer);
+                       std::string_view SheetName, std::int32_t Layer, int FillCode);
 
 // ---- The proposed sheet ----
 

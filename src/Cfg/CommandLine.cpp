@@ -9,7 +9,8 @@ namespace Cfg {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage:   lumarind-cfg [--sheet FILE] [--layer N] <Gerber file> [<configuration>]\n"
+    "Usage:   lumarind-cfg [--sheet FILE] [--layer N] [--fill-width C | --no-fill]\n"
+    "                      <Gerber file> [<configuration>]\n"
     "         lumarind-cfg --propose SHEET <Gerber file>...";
 
 // A whole argument of digits within [Min, Max].
@@ -58,21 +59,34 @@ Request ReadCommandLine(const std::vector<std::string>& Args, Options& O, std::s
     }
     std::vector<std::string> Names;
     bool LayerGiven = false;
+    bool NoFillGiven = false;
     for (std::size_t i = 0; i < Args.size(); ++i) {
         const std::string& a = Args[i];
-        if (a == "--sheet" || a == "--layer") {
+        if (a == "--no-fill") {
+            if (NoFillGiven) {
+                return Wrong(Why, a + " given twice.");
+            }
+            NoFillGiven = true;
+            O.Fill = false;
+        } else if (a == "--sheet" || a == "--layer" || a == "--fill-width") {
             if (i + 1 == Args.size()) {
                 return Wrong(Why, a + " needs a value.");
             }
-            if (a == "--sheet" ? !O.SheetName.empty() : LayerGiven) {
+            bool Given = a == "--sheet"   ? !O.SheetName.empty()
+                         : a == "--layer" ? LayerGiven
+                                          : O.FillWidth >= 0;
+            if (Given) {
                 return Wrong(Why, a + " given twice.");
             }
             const std::string& v = Args[++i];
             if (a == "--sheet") {
                 O.SheetName = v;
-            } else if (!ReadBounded(v, 0, Dize274::kMaxLayer, O.Layer)) {
+            } else if (a == "--layer" && !ReadBounded(v, 0, Dize274::kMaxLayer, O.Layer)) {
                 return Wrong(Why, "The layer must be a number from 0 to " +
                                       std::to_string(Dize274::kMaxLayer) + ".");
+            } else if (a == "--fill-width" && !ReadBounded(v, 0, Dize274::kMaxWidth, O.FillWidth)) {
+                return Wrong(Why, "The fill's width code must be a number from 0 to " +
+                                      std::to_string(Dize274::kMaxWidth) + ".");
             }
             LayerGiven = LayerGiven || a == "--layer";
         } else if (a.starts_with("--")) {
@@ -80,6 +94,9 @@ Request ReadCommandLine(const std::vector<std::string>& Args, Options& O, std::s
         } else {
             Names.push_back(a);
         }
+    }
+    if (NoFillGiven && O.FillWidth >= 0) {
+        return Wrong(Why, "--fill-width and --no-fill exclude each other.");
     }
     if (Names.empty() || Names.size() > 2) {
         return Wrong(Why, Names.empty() ? "No Gerber file given." : "Too many file names.");

@@ -74,7 +74,7 @@ std::string Entry(const Defined& D, Gerber::Unit Of, const Sheet::CodeSheet& S) 
                       : D.Flashed          ? "flashed"
                                            : "not used";
     return "  " + Column(std::to_string(D.A.DCode), 8) + Column(std::to_string(c.Width), 7) +
-           Column(std::to_string(c.Pattern), 7) + "{ " + Describe(D.A, Of) + "; " +
+           Column(std::to_string(c.Pattern), 7) + "{ " + Describe(D, Of) + "; " +
            WidthChoiceText(c, S) + "; " + PatternChoiceText(c, S) + "; " + Use + " }";
 }
 
@@ -84,15 +84,20 @@ std::string Percent(double Off) {
     return Number(Off * 100, "%.0f") + " %";
 }
 
-std::string Describe(const Gerber::Aperture& A, Gerber::Unit Of) {
+std::string Describe(const Defined& D, Gerber::Unit Of) {
+    const Gerber::Aperture& A = D.A;
     bool One = OneSize(A.Kind);
     double w = One ? A.Stroke : A.Width;
     std::string Text = A.Template.size() > 1 || A.Kind == Gerber::Shape::kOther
                            ? "macro " + CommentSafe(A.Template) + ": "
                            : std::string();
-    return Text + ShapeText(A) + " " + Sizes(w, A.Height, One, InFile) + " " +
-           std::string(UnitName(Of)) + " = " +
-           Sizes(ToLayout(w, Of), ToLayout(A.Height, Of), One, InLayout) + " mil";
+    Text += ShapeText(A) + " " + Sizes(w, A.Height, One, InFile) + " " + std::string(UnitName(Of)) +
+            " = " + Sizes(ToLayout(w, Of), ToLayout(A.Height, Of), One, InLayout) + " mil";
+    if (A.Kind == Gerber::Shape::kPolygon) {
+        Text += ", " + InLayout(ToLayout(Across(D), Of)) +
+                (A.Vertices % 2 == 0 ? " across the flats" : " from a flat to a corner");
+    }
+    return Text;
 }
 
 std::string WidthChoiceText(const Choice& c, const Sheet::CodeSheet& S) {
@@ -116,7 +121,7 @@ std::string PatternChoiceText(const Choice& c, const Sheet::CodeSheet& S) {
 }
 
 std::string ConfigText(const std::string& GerberName, const FileFacts& F, const Sheet::CodeSheet& S,
-                       std::string_view SheetName, std::int32_t Layer) {
+                       std::string_view SheetName, std::int32_t Layer, int FillCode) {
     std::int32_t XMult = 0;
     std::int32_t XDiv = 0;
     std::int32_t YMult = 0;
@@ -157,6 +162,15 @@ std::string ConfigText(const std::string& GerberName, const FileFacts& F, const 
         Text += "  { D" + std::to_string(d) + " is left out: a configuration holds D" +
                 std::to_string(Dize274::kFirstAperture) + " to D" +
                 std::to_string(Dize274::kLastAperture) + ". }";
+        Text += kEnd;
+    }
+    if (FillCode >= 0) {
+        std::string w = std::to_string(FillCode);
+        std::string Size = std::to_string(S.Width[FillCode]);
+        Text += kEnd;
+        Text += "  " + Column(std::to_string(Dize274::kFillEntry), 8) + Column(w, 7) +
+                Column(Size, 7) + "{ the fill: regions filled with lines of width code " + w +
+                ", " + Size + " units wide }";
         Text += kEnd;
     }
     return Text;

@@ -18,6 +18,11 @@ void ShowHelp() {
     WriteOut("");
     WriteOut("  --sheet FILE      the code sheet (default: the typical sheet, built in)");
     WriteOut("  --layer N         the layer of every line, 0 to 15 (default: 10)");
+    WriteOut("  --fill-width C    fill regions with lines of width code C (0 to " +
+             std::to_string(Dize274::kMaxWidth) + ", listed");
+    WriteOut("                    in the sheet; default: the width nearest " +
+             std::to_string(kFillLine) + ")");
+    WriteOut("  --no-fill         no fill entry: Lumarind writes regions as their outlines");
     WriteOut("  <Gerber file>     the Gerber file to read");
     WriteOut("  <configuration>   the configuration to write (default: <Gerber file> with .Cfg)");
     WriteOut("  --propose SHEET   the code sheet to write for the Gerber files given");
@@ -49,6 +54,27 @@ Sheet::CodeSheet LoadSheet(const Options& O) {
         FailIO(O.SheetName);
     }
     return S;
+}
+
+// The fill entry's width code; -1: none.
+int FillCode(const Options& O, const Sheet::CodeSheet& S) {
+    if (!O.Fill) {
+        return -1;
+    }
+    if (O.FillWidth >= 0) {
+        if (S.Width[O.FillWidth] == 0) {
+            Fail(0, "Width code " + std::to_string(O.FillWidth) +
+                        " is not in the code sheet: --fill-width names a listed one.");
+        }
+        return O.FillWidth;
+    }
+    int c = Sheet::NearestWidth(S, kFillLine);
+    if (c < 0) {
+        WriteOut(
+            "NOTE: The code sheet lists no width: no fill entry is written, and Lumarind "
+            "writes regions as their outlines.");
+    }
+    return c;
 }
 
 FileFacts Scan(const std::string& Name) {
@@ -115,7 +141,7 @@ void ReportFar(const FileFacts& F, const Sheet::CodeSheet& S) {
                 WriteOut("Off by more than 25 %:");
                 Any = true;
             }
-            WriteOut("  D" + std::to_string(D.A.DCode) + " " + Describe(D.A, F.Units) + ": " + Far);
+            WriteOut("  D" + std::to_string(D.A.DCode) + " " + Describe(D, F.Units) + ": " + Far);
         }
     }
 }
@@ -127,6 +153,7 @@ void Convert(const Options& O) {
     WriteOut("Configuration: " + O.CfgName);
     WriteOut("");
     Sheet::CodeSheet S = LoadSheet(O);
+    int Fill = FillCode(O, S);
     FileFacts F = Scan(Gerber);
     std::size_t Again = 0;
     for (const Defined& D : F.Apertures) {
@@ -135,7 +162,8 @@ void Convert(const Options& O) {
     WriteOut("Apertures: " + std::to_string(F.Apertures.size()) +
              (Again > 0 ? " (" + std::to_string(Again) + " defined again)" : ""));
     ReportFar(F, S);
-    WriteWhole(O.CfgName, ConfigText(Gerber, F, S, SheetShown(O), O.Layer), Gerber, O.SheetName);
+    WriteWhole(O.CfgName, ConfigText(Gerber, F, S, SheetShown(O), O.Layer, Fill), Gerber,
+               O.SheetName);
     WriteOut("Wrote " + O.CfgName + ".");
 }
 

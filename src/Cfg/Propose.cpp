@@ -212,7 +212,7 @@ std::string ProposeText(const std::vector<LayerFacts>& Layers, double& WorstWidt
                 Add(Strokes, Sheet::PadShape::kRound, w, w, s);
             }
             if (D.Flashed) {
-                PadSize P = PadOf(D.A, F.Units);
+                PadSize P = PadOf(D, F.Units);
                 Add(Pads, P.Shape, SheetSize(P.X), SheetSize(P.Y), s);
             }
         }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "Cfg/Cfg.h"
 #include "Dize274/Dize274.h"
@@ -48,6 +49,30 @@ void Stop(std::string Message) {
     }
 }
 
+// A polygon's outer diameter; a macro's from what it draws, about the mean
+// of its dark corners (a regular polygon's centre, however its macro draws it).
+double OuterDiameter(const Gerber::Aperture& A) {
+    if (A.Primitives.empty()) {
+        return A.Stroke;
+    }
+    std::vector<Gerber::Point> Corners;
+    for (const Gerber::Contour& c : Gerber::FlashGeometry(A)) {
+        if (c.Dark) {
+            Corners.insert(Corners.end(), c.Points.begin(), c.Points.end());
+        }
+    }
+    Gerber::Point Mean;
+    for (const Gerber::Point& p : Corners) {
+        Mean.X += p.X / static_cast<double>(Corners.size());
+        Mean.Y += p.Y / static_cast<double>(Corners.size());
+    }
+    double Far = 0;
+    for (const Gerber::Point& p : Corners) {
+        Far = std::max(Far, std::hypot(p.X - Mean.X, p.Y - Mean.Y));
+    }
+    return 2 * Far;
+}
+
 void KeepAperture(Gerber::Aperture&& A) {
     std::int32_t d = A.DCode;
     if (d < Dize274::kFirstAperture || d > Dize274::kLastAperture) {
@@ -57,6 +82,7 @@ void KeepAperture(Gerber::Aperture&& A) {
         }
         return;
     }
+    double Outer = A.Kind == Gerber::Shape::kPolygon ? OuterDiameter(A) : 0;
     // The shapes and modifiers are a picture's, not a configuration's.
     A.Primitives = {};
     A.Modifiers = {};
@@ -66,7 +92,7 @@ void KeepAperture(Gerber::Aperture&& A) {
     A.Template.shrink_to_fit();
     std::vector<Defined>& All = State.Facts->Apertures;
     std::int32_t& s = State.Slot[static_cast<std::size_t>(d)];
-    Defined D{std::move(A), Parser::LineNo, 0, false, false};
+    Defined D{std::move(A), Parser::LineNo, 0, false, false, Outer};
     if (s < 0) {
         s = static_cast<std::int32_t>(All.size());
         All.push_back(std::move(D));

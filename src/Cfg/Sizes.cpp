@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "Cfg/Cfg.h"
 #include "Dize274/Dize274.h"
@@ -36,10 +37,20 @@ std::string_view UnitName(Gerber::Unit Of) {
     return "mm (assumed)";
 }
 
-PadSize PadOf(const Gerber::Aperture& A, Gerber::Unit Of) {
+double Across(const Defined& D) {
+    int n = D.A.Vertices;
+    if (n < 3) {
+        return D.Outer;
+    }
+    double c = std::cos(std::numbers::pi / n);
+    return n % 2 == 0 ? D.Outer * c : D.Outer / 2 * (1 + c);
+}
+
+PadSize PadOf(const Defined& D, Gerber::Unit Of) {
+    const Gerber::Aperture& A = D.A;
     double w = ToLayout(A.Width, Of);
     double h = ToLayout(A.Height, Of);
-    double d = ToLayout(A.Stroke, Of);  // a circle's or polygon's diameter
+    double d = ToLayout(A.Stroke, Of);  // a circle's diameter
     switch (A.Kind) {
         case Gerber::Shape::kCircle:
             return {Sheet::PadShape::kRound, d, d};
@@ -50,6 +61,7 @@ PadSize PadOf(const Gerber::Aperture& A, Gerber::Unit Of) {
             }
             return {Sheet::PadShape::kOblong, w, h};
         case Gerber::Shape::kPolygon:
+            d = ToLayout(Across(D), Of);
             return {Sheet::PadShape::kOctagon, d, d};
         case Gerber::Shape::kRectangle:
         case Gerber::Shape::kOther:
@@ -84,7 +96,7 @@ Choice Choose(const Defined& D, Gerber::Unit Of, const Sheet::CodeSheet& S) {
     if (c.Width >= 0) {
         c.WidthOff = Off(S.Width[c.Width], Stroke);
     }
-    PadSize P = PadOf(D.A, Of);
+    PadSize P = PadOf(D, Of);
     c.Pattern = Sheet::NearestPad(S, P.Shape, P.X, P.Y);
     if (c.Pattern >= 0) {
         c.PatternOff = PadOff(S.Pads[c.Pattern], P);
