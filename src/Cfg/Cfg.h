@@ -84,6 +84,7 @@ struct FileFacts {
     bool FormatKnown = false;
     unsigned XDecimals = 0;
     unsigned YDecimals = 0;
+    bool Regions = false;                  ///< a G36 seen: a fill has something to fill
     std::vector<Defined> Apertures;        ///< in D-code order
     std::vector<std::int32_t> OutOfRange;  ///< D codes defined that a configuration cannot
                                            ///< hold (the first 16)

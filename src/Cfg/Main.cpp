@@ -162,6 +162,11 @@ void Convert(const Options& O) {
     WriteOut("Apertures: " + std::to_string(F.Apertures.size()) +
              (Again > 0 ? " (" + std::to_string(Again) + " defined again)" : ""));
     ReportFar(F, S);
+    // Under a fill entry Lumarind holds every dark object for the clear ones
+    // that may follow; a layer without regions would pay that for nothing.
+    if (!F.Regions) {
+        Fill = -1;
+    }
     WriteWhole(O.CfgName, ConfigText(Gerber, F, S, SheetShown(O), O.Layer, Fill), Gerber,
                O.SheetName);
     WriteOut("Wrote " + O.CfgName + ".");

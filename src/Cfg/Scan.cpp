@@ -177,6 +177,7 @@ void TakeG(std::int64_t g) {
         case 36:
         case 37:
             State.InRegion = g == 36;
+            State.Facts->Regions = State.Facts->Regions || g == 36;
             break;
         case 70:
         case 71:
