@@ -1,6 +1,8 @@
 // Aperture definitions (AD): the standard templates read here, macros
 // evaluated by Macros.cpp, and what each draws measured by Shapes.cpp.
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "Gerber/GerberInternal.h"
@@ -82,6 +84,15 @@ bool TakeStandard(const Template& t, const std::vector<double>& m, Aperture& Out
         Out.Width = m[0];
         Out.Height = m[1];
         Out.Hole = m.size() > 2 ? m[2] : 0;
+    }
+    // A hole is a cut-out of the shape: one reaching past it would draw the
+    // shape's outline around nothing and widen its extent.
+    double Inside = t.Name == 'P'   ? m[0] * std::cos(std::numbers::pi / Out.Vertices)
+                    : t.Name == 'C' ? m[0]
+                                    : std::min(m[0], m[1]);
+    if (Out.Hole > 0 && Out.Hole >= Inside) {
+        Why = "the hole does not lie inside the aperture";
+        return false;
     }
     return true;
 }

@@ -140,6 +140,9 @@ TEST(Apertures, StandardTemplatesAndMalformedTexts) {
         {"", "ADD10C,nan", "Aperture D10: modifier 1 is not a decimal number."},
         {"", "ADD10P,1X13", "Aperture D10: a polygon has 3 to 12 vertices."},
         {"", "ADD10P,1X6.5", "Aperture D10: a polygon has 3 to 12 vertices."},
+        {"", "ADD19O,0.3X1X7", "Aperture D19: the hole does not lie inside the aperture."},
+        {"", "ADD19C,0.5X0.5", "Aperture D19: the hole does not lie inside the aperture."},
+        {"", "ADD19P,1X6X0X0.9", "Aperture D19: the hole does not lie inside the aperture."},
         {"", "ADD10RoundRect2,1", "Unknown aperture macro RoundRect2."},
         {"1,1,$1/$2,0,0", "ADD20A,1X0",
          "Aperture D20: macro A, primitive 1: circle, value 2: a value is not a finite number (a "
